@@ -24,30 +24,44 @@ std::string output_for(const std::string& input) {
   return read_file(dir / "out");
 }
 
-TEST(Echo, EveryLineThenOneEmptyLine) {
+// The verdict lines, as single ISO-8859-2 bytes.
+const std::string kYes = "\x66\xFC\x67\x67\xF5\x73\xE9\x67\xF6\x72\x7A\xF5\n";
+const std::string kNo = "\x6E\x65\x6D\x20" + kYes;
+
+TEST(Output, EchoEmptyLineAndVerdict) {
   const struct {
     const char* what;
     std::string input;
-    std::string echo;
+    std::string output;
   } rows[] = {
       {"worked example", "A,B\nB,D\n\nA->B\nB->D\nD->A\n",
-       "A,B\nB,D\n\nA->B\nB->D\nD->A\n\n"},
+       "A,B\nB,D\n\nA->B\nB->D\nD->A\n\n" + kYes},
       {"no final line feed", "A,B\nB,D\n\nA->B\nB->D\nD->A",
-       "A,B\nB,D\n\nA->B\nB->D\nD->A\n\n"},
-      {"empty file", "", "\n"},
-      {"only a line feed", "\n", "\n\n"},
+       "A,B\nB,D\n\nA->B\nB->D\nD->A\n\n" + kYes},
+      {"a lost dependency", "A,D\nB,D\n\nA,B->D\nD->B\n",
+       "A,D\nB,D\n\nA,B->D\nD->B\n\n" + kNo},
+      {"one schema", "A,B\n\nA->B\n", "A,B\n\nA->B\n\n" + kYes},
+      {"empty file", "", "\n" + kYes},
+      {"only a line feed", "\n", "\n\n" + kYes},
+      {"empty dependency section", "A,B\n\n\n\n", "A,B\n\n\n\n\n" + kYes},
       {"no empty line: an arrow is part of a name", "A->B,C\nD\n",
-       "A->B,C\nD\n\n"},
-      {"first line empty", "\nA->B\n\nB->C\n", "\nA->B\n\nB->C\n\n"},
+       "A->B,C\nD\n\n" + kYes},
+      {"first line empty", "\nA->B\n\nB->C\n", "\nA->B\n\nB->C\n\n" + kNo},
       {"carriage returns stay, so no separator is found",
-       "A,B\r\n\r\nA->B\r\nAB\r\n", "A,B\r\n\r\nA->B\r\nAB\r\n\n"},
+       "A,B\r\n\r\nA->B\r\nAB\r\n", "A,B\r\n\r\nA->B\r\nAB\r\n\n" + kYes},
       {"NUL and high bytes", "A\0B,\xE9\n\n\xE9->A\0B\n"s,
-       "A\0B,\xE9\n\n\xE9->A\0B\n\n"s},
-      {"blank lines and arrows in names", " \n\n->\nA->B->C\n\n",
-       " \n\n->\nA->B->C\n\n\n"},
+       "A\0B,\xE9\n\n\xE9->A\0B\n\n"s + kYes},
+      {"blanks belong to names", "A,B\n\nA -> B\n", "A,B\n\nA -> B\n\n" + kNo},
+      {"arrow inside the right side", "A,B->C\n\nA->B->C\n",
+       "A,B->C\n\nA->B->C\n\n" + kYes},
+      {"empty sides are the empty name", "A,\n\n->A\nA->\n",
+       "A,\n\n->A\nA->\n\n" + kYes},
+      {"a later equal left side replaces the right side",
+       "A,B\nB,C\n\nA->C\nB->C\nA->B\n",
+       "A,B\nB,C\n\nA->C\nB->C\nA->B\n\n" + kYes},
   };
   for (const auto& row : rows)
-    EXPECT_EQ(output_for(row.input), row.echo) << row.what;
+    EXPECT_EQ(output_for(row.input), row.output) << row.what;
 }
 
 TEST(Echo, LinesLongerThanAReadAndAcrossReadBoundaries) {
@@ -56,7 +70,7 @@ TEST(Echo, LinesLongerThanAReadAndAcrossReadBoundaries) {
   for (int i = 0; i < 50000; ++i)
     input += std::string(i % 7, 'a') + "->" + std::to_string(i) + "\n";
   input += std::string(70000, 'y') + "->z";  // no final line feed
-  EXPECT_EQ(output_for(input), input + "\n\n");
+  EXPECT_EQ(output_for(input), input + "\n\n" + kNo);
 }
 
 TEST(Echo, ExtraArgumentsAreIgnored) {
@@ -65,7 +79,7 @@ TEST(Echo, ExtraArgumentsAreIgnored) {
   const outcome run = run_tool({dir / "in", dir / "out", "--help", "x"}, dir);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out + run.err, "");
-  EXPECT_EQ(read_file(dir / "out"), "A\n\n");
+  EXPECT_EQ(read_file(dir / "out"), "A\n\n" + kYes);
 }
 
 TEST(Echo, ReadsFromAPipe) {
@@ -73,7 +87,7 @@ TEST(Echo, ReadsFromAPipe) {
   write_file(dir / "in", "A,B\n\nA->B\n");
   const outcome run = run_tool({"/dev/stdin", dir / "out"}, dir, dir / "in");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(read_file(dir / "out"), "A,B\n\nA->B\n\n");
+  EXPECT_EQ(read_file(dir / "out"), "A,B\n\nA->B\n\n" + kYes);
 
   ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
   const pid_t writer = ::fork();
@@ -84,7 +98,7 @@ TEST(Echo, ReadsFromAPipe) {
   const outcome piped = run_tool({dir / "fifo", dir / "out"}, dir);
   ::waitpid(writer, nullptr, 0);
   EXPECT_EQ(piped.status, 0) << piped.err;
-  EXPECT_EQ(read_file(dir / "out"), "C\n\n");
+  EXPECT_EQ(read_file(dir / "out"), "C\n\n" + kYes);
 }
 
 TEST(CommandLine, UsageHelpAndVersion) {
