@@ -1,0 +1,222 @@
+// Benchmarks the fdkeep binary on generated workloads and prints a table:
+// workload, size, lines, median and minimum wall time, peak memory, verdict,
+// and the check against each workload's target.
+//
+// usage: fdkeep_bench FDKEEP FLOOR_ECHO FLOOR_EMPTY WORKDIR [RUNS]
+//        fdkeep_bench --compare RUNS INPUT PROGRAM...
+// The second form runs each program on INPUT in turn, RUNS times, and prints
+// each one's median and its ratio to the first: a side-by-side comparison of
+// two builds.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "workloads.h"
+
+namespace {
+
+struct sample {
+  double seconds;
+  long peak_kib;
+};
+
+// Runs program with args and measures it. A command of the form
+// PROGRAM INPUT OUTPUT gets a fresh OUTPUT: the file is removed first, so
+// that every run creates its output rather than cutting the last one.
+sample measure(const std::vector<std::string>& command) {
+  if (command.size() == 3) unlink(command[2].c_str());
+  std::vector<char*> argv;
+  for (const std::string& word : command)
+    argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const auto end = std::chrono::steady_clock::now();
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "%s failed\n", command[0].c_str());
+    std::exit(1);
+  }
+  return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss};
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+struct timing {
+  double median_s, min_s;
+  long peak_kib;
+};
+
+timing summarize(const std::vector<sample>& samples) {
+  std::vector<double> seconds;
+  long peak = 0;
+  for (const sample& s : samples) {
+    seconds.push_back(s.seconds);
+    peak = std::max(peak, s.peak_kib);
+  }
+  return {median(seconds), *std::min_element(seconds.begin(), seconds.end()),
+          peak};
+}
+
+// Runs the commands in turn, runs times, so that they share the machine's
+// mood, and returns one timing per command.
+std::vector<timing> side_by_side(
+    const std::vector<std::vector<std::string>>& commands, int runs) {
+  std::vector<std::vector<sample>> samples(commands.size());
+  for (int r = 0; r < runs; ++r)
+    for (size_t c = 0; c < commands.size(); ++c)
+      samples[c].push_back(measure(commands[c]));
+  std::vector<timing> result;
+  for (const auto& s : samples) result.push_back(summarize(s));
+  return result;
+}
+
+std::string verdict_of(const std::string& output) {
+  std::ifstream in(output, std::ios::binary);
+  std::string line, last;
+  while (std::getline(in, line)) last = line;
+  if (last == "f\xFCgg\xF5s\xE9g\xF6rz\xF5") return "true";
+  if (last == "nem f\xFCgg\xF5s\xE9g\xF6rz\xF5") return "false";
+  return "?";
+}
+
+size_t count_lines(const std::string& text) {
+  return std::count(text.begin(), text.end(), '\n');
+}
+
+struct workload {
+  std::string name, size;
+  std::function<std::string()> make;
+};
+
+}  // namespace
+
+// Times programs side by side on one input; see the usage above.
+int compare(int runs, const std::string& input, const std::vector<std::string>& programs) {
+  std::vector<std::vector<std::string>> commands;
+  for (const std::string& program : programs)
+    commands.push_back({program, input, "/tmp/fdkeep_bench_compare.out"});
+  const std::vector<timing> t = side_by_side(commands, runs);
+  for (size_t i = 0; i < programs.size(); ++i)
+    std::printf("%-40s median %8.2f ms  min %8.2f ms  %.3f x first\n",
+                programs[i].c_str(), t[i].median_s * 1e3, t[i].min_s * 1e3,
+                t[i].median_s / t[0].median_s);
+  return 0;
+}
+
+int main(int argc, char* argv[]) {
+  if (argc >= 5 && std::string(argv[1]) == "--compare")
+    return compare(std::atoi(argv[2]), argv[3],
+                   std::vector<std::string>(argv + 4, argv + argc));
+  if (argc < 5) {
+    std::fprintf(stderr,
+                 "usage: fdkeep_bench FDKEEP FLOOR_ECHO FLOOR_EMPTY WORKDIR "
+                 "[RUNS]\n");
+    return 2;
+  }
+  const std::string fdkeep = argv[1], echo = argv[2], empty = argv[3],
+                    dir = argv[4];
+  const int runs = argc > 5 ? std::atoi(argv[5]) : 7;
+  const std::string out = dir + "/out";
+
+  std::printf("%-18s %-12s %9s %10s %10s %9s %-7s %s\n", "workload", "size",
+              "lines", "median ms", "min ms", "peak MiB", "verdict", "target");
+  auto row = [&](const std::string& name, const std::string& size,
+                 size_t lines, const timing& t, const std::string& check) {
+    std::printf("%-18s %-12s %9zu %10.1f %10.1f %9.1f %-7s %s\n", name.c_str(),
+                size.c_str(), lines, t.median_s * 1e3, t.min_s * 1e3,
+                t.peak_kib / 1024.0, verdict_of(out).c_str(), check.c_str());
+    std::fflush(stdout);
+  };
+  auto write = [&](const std::string& name, const std::string& text) {
+    const std::string path = dir + "/" + name + ".txt";
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  };
+  auto within = [](double value, double limit) {
+    return std::string(value <= limit ? "ok" : "MISSED");
+  };
+  char text[128];
+
+  // Fixed-size workloads with a time limit each.
+  const struct {
+    workload w;
+    double limit_ms;
+  } fixed[] = {
+      {{"classroom", "k=2000", [] { return classroom_batch(2000); }}, 40},
+      {{"wide", "350 ent.", [] { return wide_table(1, false); }}, 100},
+      {{"wide-lossy", "350 ent.", [] { return wide_table(1, true); }}, 100},
+      {{"deep-chains", "4x200", [] { return deep_chains(); }}, 50},
+  };
+  for (const auto& f : fixed) {
+    const std::string text_in = f.w.make();
+    const std::string path = write(f.w.name, text_in);
+    const timing t = side_by_side({{fdkeep, path, out}}, runs)[0];
+    std::snprintf(text, sizeof text, "<= %.0f ms: %s", f.limit_ms,
+                  within(t.median_s * 1e3, f.limit_ms).c_str());
+    row(f.w.name, f.w.size, count_lines(text_in), t, text);
+  }
+
+  // The big file, against a program that only echoes it.
+  {
+    const std::string text_in = big_file();
+    const std::string path = write("big", text_in);
+    const auto t = side_by_side({{fdkeep, path, out}, {echo, path, dir + "/floor"}}, runs);
+    const double ratio = t[0].median_s / t[1].median_s;
+    const double memory_limit_kib = 3.0 * text_in.size() / 1024 + 16 * 1024;
+    std::snprintf(text, sizeof text, "%.2f x echo floor (<= 1.3): %s; memory <= %.0f MiB: %s",
+                  ratio, within(ratio, 1.3).c_str(), memory_limit_kib / 1024,
+                  within(t[0].peak_kib, memory_limit_kib).c_str());
+    row("big-file", "1M lines", count_lines(text_in), t[0], text);
+    std::snprintf(text, sizeof text, "floor for big-file");
+    row("  echo floor", "", count_lines(text_in), t[1], text);
+  }
+
+  // The tiny file, against a program that does nothing.
+  {
+    const std::string text_in = classroom_batch(1);
+    const std::string path = write("tiny", text_in);
+    const auto t = side_by_side({{fdkeep, path, out}, {empty}}, runs * 5);
+    const double ratio = t[0].median_s / t[1].median_s;
+    std::snprintf(text, sizeof text, "%.2f x empty program (<= 1.2): %s", ratio,
+                  within(ratio, 1.2).c_str());
+    row("tiny", "k=1", count_lines(text_in), t[0], text);
+    row("  empty program", "", 0, t[1], "floor for tiny");
+  }
+
+  // Growth with size: time per unit of size, relative to the smallest.
+  for (const char* name : {"classroom", "wide"}) {
+    double base = 0;
+    for (int scale : {1, 2, 4, 8}) {
+      const std::string text_in = std::string(name) == "classroom"
+                                      ? classroom_batch(2000 * scale)
+                                      : wide_table(scale, false);
+      const std::string path = write(std::string(name) + "-x" + std::to_string(scale), text_in);
+      const timing t = side_by_side({{fdkeep, path, out}}, runs)[0];
+      if (scale == 1) base = t.median_s;
+      const double growth = t.median_s / (base * scale);
+      std::snprintf(text, sizeof text, "time/size %.2f of 1x (<= 1.3): %s",
+                    growth, within(growth, 1.3).c_str());
+      row(name, std::to_string(scale) + "x", count_lines(text_in), t, text);
+    }
+  }
+  return 0;
+}
