@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <climits>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -404,27 +405,87 @@ struct dependency_graph {
   }
 };
 
-// Closes sets of attributes under the dependencies of a graph. The working
-// arrays are made once; every computation starts with new stamps.
+// A first-in first-out queue of numbers below a fixed bound in which each
+// number waits at most once at a time; empties in constant time.
+class work_queue {
+ public:
+  explicit work_queue(size_t bound) : waiting_(bound, 0) {}
+
+  bool empty() const { return head_ == items_.size(); }
+
+  void push(number value) {
+    if (waiting_[value] == stamp_) return;
+    waiting_[value] = stamp_;
+    items_.push_back(value);
+  }
+
+  number pop() {
+    const number value = items_[head_++];
+    waiting_[value] = 0;
+    return value;
+  }
+
+  void clear() {
+    items_.clear();
+    head_ = 0;
+    if (++stamp_ == 0) {
+      std::fill(waiting_.begin(), waiting_.end(), 0);
+      stamp_ = 1;
+    }
+  }
+
+ private:
+  std::vector<number> waiting_;  // the stamp of each number in the queue
+  std::vector<number> items_;
+  size_t head_ = 0;
+  number stamp_ = 1;
+};
+
+// Closes sets of attributes under the dependencies of a graph: the textbook
+// linear closure, with a counter per dependency of the left-side names not
+// yet reached. The working arrays are made once; every computation starts
+// with new stamps, so it costs what it reaches.
 class closure {
  public:
   explicit closure(const dependency_graph& graph)
       : graph_(graph),
         reached_(graph.names.size()),
+        target_(graph.names.size()),
         counted_(graph.dependency_count()),
         missing_(graph.dependency_count()) {}
 
-  // Closes start: afterwards reached() holds start and every attribute that
-  // the dependencies reach from it.
+  // Closes start completely: afterwards reached() holds start and every
+  // attribute that the dependencies reach from it.
   void compute(std::span<const number> start) {
+    target_.clear();
+    unreached_target_ = SIZE_MAX;
+    close(start);
+  }
+
+  // Closes start as far as one schema needs, stopping once every member of
+  // the schema is reached: afterwards reached() holds every member that the
+  // closure of start holds, and perhaps more. Requires start to lie within
+  // members.
+  void compute_within(std::span<const number> start,
+                      std::span<const number> members) {
+    target_.clear();
+    for (number attribute : members) target_.insert(attribute);
+    unreached_target_ = members.size();
+    close(start);
+  }
+
+  const stamped_set& reached() const { return reached_; }
+
+ private:
+  void close(std::span<const number> start) {
     reached_.clear();
     counted_.clear();
-    for (number attribute : start) reached_.insert(attribute);
+    for (number attribute : start) reach(attribute);
     for (number dependency : graph_.unconditional) apply(dependency);
     // reached_ lists every attribute once; walking the list processes each
     // newly reached one, whose dependents then miss one name less.
     const std::vector<number>& queue = reached_.members();
-    for (size_t next = 0; next < queue.size(); ++next)
+    for (size_t next = 0; next < queue.size() && unreached_target_ > 0; ++next)
       for (number dependency : graph_.dependents[queue[next]]) {
         if (counted_.insert(dependency))
           missing_[dependency] =
@@ -433,43 +494,106 @@ class closure {
       }
   }
 
-  const stamped_set& reached() const { return reached_; }
+  void reach(number attribute) {
+    if (reached_.insert(attribute) && target_.contains(attribute))
+      --unreached_target_;
+  }
 
- private:
   void apply(number dependency) {
-    for (number attribute : graph_.right[dependency])
-      reached_.insert(attribute);
+    for (number attribute : graph_.right[dependency]) reach(attribute);
   }
 
   const dependency_graph& graph_;
   stamped_set reached_;
+  stamped_set target_;           // the schema being served, if any
+  size_t unreached_target_ = 0;  // members of target_ not yet reached
   stamped_set counted_;          // dependencies whose missing_ count is live
   std::vector<number> missing_;  // per dependency: left-side names unreached
 };
 
-// Grows the derived set of one dependency until no schema adds anything, and
-// tells whether its right side lies in it.
-bool preserved(const dependency_graph& graph, number dependency,
-               closure& close, stamped_set& derived,
-               std::vector<number>& start) {
-  derived.clear();
-  for (number attribute : graph.left[dependency]) derived.insert(attribute);
-  for (bool grew = true; grew;) {
-    grew = false;
-    for (number s = 0; s < graph.members.size(); ++s) {
-      start.clear();
-      for (number attribute : graph.members[s])
-        if (derived.contains(attribute)) start.push_back(attribute);
-      close.compute(start);
-      for (number attribute : graph.members[s])
-        if (close.reached().contains(attribute) && derived.insert(attribute))
-          grew = true;
+// Tests the dependencies of one graph for preservation, one at a time,
+// reusing its working sets from one dependency to the next.
+class preservation_test {
+ public:
+  explicit preservation_test(const dependency_graph& graph)
+      : graph_(graph),
+        containing_(graph.members.inverted(graph.names.size())),
+        close_(graph),
+        derived_(graph.names.size()),
+        wanted_(graph.names.size()),
+        queue_(graph.members.size()) {}
+
+  // True when the derived set of the dependency's left side takes in its
+  // right side. The derived set grows by what a schema's closure adds to the
+  // schema's part of it; only schemas whose part has grown are visited
+  // again, and the test stops as soon as the right side is derived.
+  bool preserved(number dependency) {
+    derived_.clear();
+    wanted_.clear();
+    for (number attribute : graph_.left[dependency]) derived_.insert(attribute);
+    for (number attribute : graph_.right[dependency]) {
+      if (derived_.contains(attribute)) continue;
+      if (containing_[attribute].empty()) return false;  // never derivable
+      wanted_.insert(attribute);
     }
+    size_t missing = wanted_.members().size();
+    if (missing == 0 || inside_one_schema(dependency)) return true;
+
+    queue_.clear();
+    if (!graph_.unconditional.empty())  // then even an empty part can grow
+      for (number s = 0; s < graph_.members.size(); ++s) queue_.push(s);
+    for (number attribute : graph_.left[dependency])
+      for (number s : containing_[attribute]) queue_.push(s);
+    while (!queue_.empty()) {
+      const number s = queue_.pop();
+      const std::span<const number> members = graph_.members[s];
+      start_.clear();
+      for (number attribute : members)
+        if (derived_.contains(attribute)) start_.push_back(attribute);
+      if (start_.size() == members.size()) continue;  // nothing to add
+      close_.compute_within(start_, members);
+      for (number attribute : members) {
+        if (!close_.reached().contains(attribute) ||
+            !derived_.insert(attribute))
+          continue;
+        if (wanted_.contains(attribute) && --missing == 0) return true;
+        for (number other : containing_[attribute])
+          if (other != s) queue_.push(other);
+      }
+    }
+    return false;
   }
-  for (number attribute : graph.right[dependency])
-    if (!derived.contains(attribute)) return false;
-  return true;
-}
+
+ private:
+  // True when one schema holds both sides of the dependency, which then
+  // holds inside that schema. Expects derived_ to hold the left side and
+  // wanted_ the rest of the right side.
+  bool inside_one_schema(number dependency) const {
+    const std::span<const number> left = graph_.left[dependency];
+    if (left.empty()) return false;
+    // Only the schemas that hold the rarest left-side name are candidates.
+    number rarest = left[0];
+    for (number attribute : left)
+      if (containing_[attribute].size() < containing_[rarest].size())
+        rarest = attribute;
+    const size_t sides = left.size() + wanted_.members().size();
+    for (number s : containing_[rarest]) {
+      size_t held = 0;
+      for (number attribute : graph_.members[s])
+        held += derived_.contains(attribute) || wanted_.contains(attribute);
+      if (held == sides) return true;
+    }
+    return false;
+  }
+
+  const dependency_graph& graph_;
+  const table containing_;  // per attribute: the schemas that hold it
+  closure close_;
+  stamped_set derived_;  // the derived set of the dependency under test
+  stamped_set wanted_;   // right-side names not in the left side
+  work_queue queue_;     // schemas whose part of derived_ has grown
+  std::vector<number> start_;
+};
 
 }  // namespace
 
@@ -492,11 +616,9 @@ bool keep(const schema& /*universe*/, const decomposition& schemas,
           const dependency_map& dependencies) {
   if (dependencies.empty()) return true;
   const dependency_graph graph(dependencies, schemas);
-  closure close(graph);
-  stamped_set derived(graph.names.size());
-  std::vector<number> start;
+  preservation_test test(graph);
   for (number d = 0; d < graph.dependency_count(); ++d)
-    if (!preserved(graph, d, close, derived, start)) return false;
+    if (!test.preserved(d)) return false;
   return true;
 }
 
