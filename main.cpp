@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <new>
 #include <span>
@@ -39,10 +40,13 @@ failure system_failure(const std::string& what, int error) {
 }
 
 // Writes every byte of the buffers, resuming after short writes and signals.
-// Returns false with errno set when the file refuses a write.
+// Returns false with errno set when the file refuses a write. A single
+// buffer goes through write(), which costs the kernel less than writev().
 bool write_fully(int fd, iovec* parts, int count) {
   while (count > 0) {
-    const ssize_t written = ::writev(fd, parts, count);
+    const ssize_t written =
+        count == 1 ? ::write(fd, parts->iov_base, parts->iov_len)
+                   : ::writev(fd, parts, count);
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -99,25 +103,25 @@ class line_reader {
   const std::string& path() const { return path_; }
   const struct stat& status() const { return status_; }
 
-  // Sets line to the next line, without its line feed, and returns true; the
-  // view stays valid until the next call. Bytes after the last line feed form
-  // one more line. Returns false when the input is used up, and throws
+  // Sets record to the next line followed by its line feed, or without one
+  // when the input ends first, and returns true; the view stays valid until
+  // the next call. Returns false when the input is used up, and throws
   // failure when a read fails.
-  bool next(std::string_view& line) {
+  bool next(std::string_view& record) {
     for (;;) {
       const char* start = buffer_.data() + begin_;
       const void* feed = std::memchr(buffer_.data() + scanned_, '\n',
                                      end_ - scanned_);
       if (feed != nullptr) {
-        const size_t length = static_cast<const char*>(feed) - start;
-        line = std::string_view(start, length);
-        begin_ = scanned_ = begin_ + length + 1;
+        const size_t length = static_cast<const char*>(feed) - start + 1;
+        record = std::string_view(start, length);
+        begin_ = scanned_ = begin_ + length;
         return true;
       }
       scanned_ = end_;
       if (at_end_) {
         if (begin_ == end_) return false;
-        line = std::string_view(start, end_ - begin_);
+        record = std::string_view(start, end_ - begin_);
         begin_ = scanned_ = end_;
         return true;
       }
@@ -188,12 +192,15 @@ class line_writer {
     if (fd_ >= 0) ::close(fd_);
   }
 
-  // Writes line and a line feed. Throws failure when the write fails.
-  void write_line(std::string_view line) {
+  // Writes one line and its line feed in one write. record is the line,
+  // followed by its line feed when the caller has one at hand; otherwise the
+  // line feed is added. Throws failure when the write fails.
+  void write_line(std::string_view record) {
     char feed = '\n';
-    iovec parts[] = {{const_cast<char*>(line.data()), line.size()},
+    iovec parts[] = {{const_cast<char*>(record.data()), record.size()},
                      {&feed, 1}};
-    if (!write_fully(fd_, parts, 2)) fail_to_write(errno);
+    const int count = record.ends_with('\n') ? 1 : 2;
+    if (!write_fully(fd_, parts, count)) fail_to_write(errno);
   }
 
   // Closes the file, reporting a write error that shows only now.
@@ -231,6 +238,37 @@ class line_writer {
 // ---------------------------------------------------------------------------
 // Reading the input
 
+// Remembers recently handled lines by their text, so that a line that
+// repeats one of them need not be parsed again. A hash of the text picks one
+// of a fixed number of slots, and a slot holds the last line that landed in
+// it; long lines are never kept, so the memory stays bounded whatever the
+// input.
+template <typename Value>
+class recent_lines {
+ public:
+  struct slot {
+    std::string text;  // empty while the slot is unused
+    Value value{};
+  };
+
+  // The slot in which line is remembered if it was seen recently: the slot
+  // holds line exactly then.
+  slot& slot_for(std::string_view line) {
+    return slots_[std::hash<std::string_view>{}(line) % slots_.size()];
+  }
+
+  // Makes the slot remember line and value, unless line is too long to keep.
+  static void remember(slot& s, std::string_view line, Value value) {
+    if (line.size() > kLongest) return;
+    s.text.assign(line);
+    s.value = std::move(value);
+  }
+
+ private:
+  static constexpr size_t kSlots = 256, kLongest = 256;
+  std::vector<slot> slots_ = std::vector<slot>(kSlots);
+};
+
 // The state of one read of the input file: the section, and what has been
 // built of the decomposition, the universe and the dependency map so far.
 struct input_model {
@@ -238,12 +276,16 @@ struct input_model {
   decomposition schemas;
   dependency_map dependencies;
   schema universe;
+  recent_lines<bool> recent_schemas;  // a repeat changes nothing
 };
 
 // Adds a decomposition line's schema, and its names to the universe.
 void add_schema(std::string_view line, input_model& model) {
+  auto& recent = model.recent_schemas.slot_for(line);
+  if (recent.text == line) return;
   auto [position, added] = model.schemas.emplace(line);
   if (added) model.universe.insert(position->begin(), position->end());
+  model.recent_schemas.remember(recent, line, true);
 }
 
 // Cuts a dependency line at its first "->" and sets the map's entry for the
@@ -626,12 +668,14 @@ void run(const std::string& input_path, const std::string& output_path) {
   line_reader input(input_path);
   line_writer output(output_path, input);
   input_model model;
-  std::string_view line;
-  for (size_t number = 1; input.next(line); ++number) {
+  std::string_view record;
+  for (size_t number = 1; input.next(record); ++number) {
+    const std::string_view line =
+        record.substr(0, record.size() - record.ends_with('\n'));
     if (!take_line(line, model))
       throw failure(input_path + ":" + std::to_string(number) +
                     ": dependency has no \"->\"");
-    output.write_line(line);
+    output.write_line(record);
   }
   output.write_line("");
   const bool preserving =
