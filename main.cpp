@@ -588,16 +588,8 @@ class preservation_test {
       for (number s : containing_[attribute]) queue_.push(s);
     while (!queue_.empty()) {
       const number s = queue_.pop();
-      const std::span<const number> members = graph_.members[s];
-      start_.clear();
-      for (number attribute : members)
-        if (derived_.contains(attribute)) start_.push_back(attribute);
-      if (start_.size() == members.size()) continue;  // nothing to add
-      close_.compute_within(start_, members);
-      for (number attribute : members) {
-        if (!close_.reached().contains(attribute) ||
-            !derived_.insert(attribute))
-          continue;
+      for (number attribute : contribution(s)) {
+        if (!derived_.insert(attribute)) continue;
         if (wanted_.contains(attribute) && --missing == 0) return true;
         for (number other : containing_[attribute])
           if (other != s) queue_.push(other);
@@ -628,13 +620,52 @@ class preservation_test {
     return false;
   }
 
+  // The members of schema s that the closure of its part of derived_
+  // reaches. Many dependencies reach the same parts of the same schemas, so
+  // results are remembered by schema and part, up to kMemoLimit numbers.
+  const std::vector<number>& contribution(number s) {
+    const std::span<const number> members = graph_.members[s];
+    key_.assign(1, s);
+    for (number attribute : members)
+      if (derived_.contains(attribute)) key_.push_back(attribute);
+    const auto known = memo_.find(key_);
+    if (known != memo_.end()) return known->second;
+
+    const std::span<const number> start(key_.begin() + 1, key_.end());
+    scratch_.clear();
+    if (start.size() == members.size()) return scratch_;  // nothing to add
+    close_.compute_within(start, members);
+    for (number attribute : members)
+      if (close_.reached().contains(attribute)) scratch_.push_back(attribute);
+    // A closure that reached little is cheaper to redo than to remember.
+    if (close_.reached().members().size() < kWorthRemembering ||
+        memo_size_ > kMemoLimit)
+      return scratch_;
+    memo_size_ += key_.size() + scratch_.size();
+    return memo_.emplace(key_, scratch_).first->second;
+  }
+
+  struct numbers_hash {
+    size_t operator()(const std::vector<number>& values) const {
+      uint64_t hash = 14695981039346656037u;  // FNV-1a over the numbers
+      for (number value : values) hash = (hash ^ value) * 1099511628211u;
+      return hash;
+    }
+  };
+  static constexpr size_t kWorthRemembering = 16;
+  static constexpr size_t kMemoLimit = size_t{1} << 24;
+
   const dependency_graph& graph_;
   const table containing_;  // per attribute: the schemas that hold it
   closure close_;
+  std::unordered_map<std::vector<number>, std::vector<number>, numbers_hash>
+      memo_;  // schema and its part of derived_, to what the part reaches
+  size_t memo_size_ = 0;      // numbers held by memo_
+  std::vector<number> key_;   // the key being looked up
+  std::vector<number> scratch_;  // a result not remembered
   stamped_set derived_;  // the derived set of the dependency under test
   stamped_set wanted_;   // right-side names not in the left side
   work_queue queue_;     // schemas whose part of derived_ has grown
-  std::vector<number> start_;
 };
 
 }  // namespace
