@@ -357,7 +357,10 @@ class table {
 };
 
 // Numbers attribute names densely in the order they are first met. The names
-// are views into schemas that must outlive the table.
+// are views into schemas that must outlive the table. Lookups go through a
+// flat open-addressing hash table whose slots keep each name's hash, length
+// and first bytes, so that a lookup of a short name touches one slot only:
+// the names themselves lie scattered in the schemas' nodes.
 class name_table {
  public:
   size_t size() const { return names_.size(); }
@@ -365,22 +368,71 @@ class name_table {
 
   // The number of name, given the next free number when it is new.
   number add(std::string_view name) {
-    auto [position, added] =
-        numbers_.try_emplace(name, static_cast<number>(names_.size()));
-    if (added) names_.push_back(name);
-    return position->second;
+    if (2 * (names_.size() + 1) > slots_.size()) grow();
+    const slot key = slot_of(name);
+    slot& s = slots_[find_slot(name, key)];
+    if (s.attribute == kFree) {
+      s = key;
+      s.attribute = static_cast<number>(names_.size());
+      names_.push_back(name);
+    }
+    return s.attribute;
   }
 
   // The number of name; false when the name was never added.
   bool find(std::string_view name, number& attribute) const {
-    const auto position = numbers_.find(name);
-    if (position == numbers_.end()) return false;
-    attribute = position->second;
-    return true;
+    if (slots_.empty()) return false;
+    attribute = slots_[find_slot(name, slot_of(name))].attribute;
+    return attribute != kFree;
   }
 
  private:
-  std::unordered_map<std::string_view, number> numbers_;
+  static constexpr number kFree = UINT32_MAX;
+  static constexpr size_t kInline = 16;  // name bytes kept in a slot
+  struct slot {
+    uint64_t hash = 0;
+    number attribute = kFree;
+    uint32_t length = 0;
+    char head[kInline] = {};  // the first bytes of the name, zero-padded
+  };
+
+  static slot slot_of(std::string_view name) {
+    slot s;
+    s.hash = std::hash<std::string_view>{}(name);
+    s.length = static_cast<uint32_t>(name.size());
+    std::memcpy(s.head, name.data(), std::min(name.size(), kInline));
+    return s;
+  }
+
+  bool same_name(const slot& s, const slot& key, std::string_view name) const {
+    return s.hash == key.hash && s.length == key.length &&
+           std::memcmp(s.head, key.head, kInline) == 0 &&
+           (name.size() <= kInline || names_[s.attribute] == name);
+  }
+
+  // The slot that holds name, or the free slot where it would go.
+  size_t find_slot(std::string_view name, const slot& key) const {
+    const size_t mask = slots_.size() - 1;
+    for (size_t i = key.hash & mask;; i = (i + 1) & mask) {
+      const slot& s = slots_[i];
+      if (s.attribute == kFree || same_name(s, key, name)) return i;
+    }
+  }
+
+  // Doubles the slots, keeping at least half of them free.
+  void grow() {
+    std::vector<slot> old(std::max<size_t>(64, 2 * slots_.size()));
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const slot& s : old) {
+      if (s.attribute == kFree) continue;
+      size_t i = s.hash & mask;
+      while (slots_[i].attribute != kFree) i = (i + 1) & mask;
+      slots_[i] = s;
+    }
+  }
+
+  std::vector<slot> slots_;  // a power of two of them, or none
   std::vector<std::string_view> names_;
 };
 
