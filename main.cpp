@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <climits>
 #include <cstring>
 #include <functional>
 #include <initializer_list>
@@ -176,20 +175,14 @@ class line_writer {
   // Opens the output file, refusing the input file itself. The same-file
   // check runs before opening, so that a read-only input is reported as what
   // it is, and again on the opened file, so that nothing can slip in between.
+  // Throws failure when the file cannot be opened or is the input.
   line_writer(const std::string& path, const line_reader& input)
-      : path_(path), fd_(-1) {
+      : path_(path), fd_(open_for_writing(path, input)) {
     struct stat status {};
-    if (::stat(path.c_str(), &status) == 0) refuse_input(status, input);
-    fd_ = open_for_writing(path);
-    if (::fstat(fd_, &status) != 0) fail_to_open(errno);
+    if (::fstat(fd_.get(), &status) != 0) fail_to_open(errno);
     refuse_input(status, input);
-    if (S_ISREG(status.st_mode) && ::ftruncate(fd_, 0) != 0)
+    if (S_ISREG(status.st_mode) && ::ftruncate(fd_.get(), 0) != 0)
       fail_to_open(errno);
-  }
-  line_writer(const line_writer&) = delete;
-  line_writer& operator=(const line_writer&) = delete;
-  ~line_writer() {
-    if (fd_ >= 0) ::close(fd_);
   }
 
   // Writes one line and its line feed in one write. record is the line,
@@ -200,19 +193,21 @@ class line_writer {
     iovec parts[] = {{const_cast<char*>(record.data()), record.size()},
                      {&feed, 1}};
     const int count = record.ends_with('\n') ? 1 : 2;
-    if (!write_fully(fd_, parts, count)) fail_to_write(errno);
+    if (!write_fully(fd_.get(), parts, count)) fail_to_write(errno);
   }
 
   // Closes the file, reporting a write error that shows only now.
   void close() {
-    if (::close(std::exchange(fd_, -1)) != 0) fail_to_write(errno);
+    if (fd_.close() != 0) fail_to_write(errno);
   }
 
  private:
   // Opens path for writing without cutting it: a new file gets 0664 minus
   // the umask. An existing file is cut only once it is known not to be the
   // input.
-  int open_for_writing(const std::string& path) {
+  int open_for_writing(const std::string& path, const line_reader& input) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) refuse_input(status, input);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0664);
     if (fd < 0) fail_to_open(errno);
     return fd;
@@ -232,7 +227,7 @@ class line_writer {
   }
 
   std::string path_;
-  int fd_;
+  descriptor fd_;
 };
 
 // ---------------------------------------------------------------------------
@@ -243,30 +238,21 @@ class line_writer {
 // of a fixed number of slots, and a slot holds the last line that landed in
 // it; long lines are never kept, so the memory stays bounded whatever the
 // input.
-template <typename Value>
 class recent_lines {
  public:
-  struct slot {
-    std::string text;  // empty while the slot is unused
-    Value value{};
-  };
-
-  // The slot in which line is remembered if it was seen recently: the slot
-  // holds line exactly then.
-  slot& slot_for(std::string_view line) {
-    return slots_[std::hash<std::string_view>{}(line) % slots_.size()];
-  }
-
-  // Makes the slot remember line and value, unless line is too long to keep.
-  static void remember(slot& s, std::string_view line, Value value) {
-    if (line.size() > kLongest) return;
-    s.text.assign(line);
-    s.value = std::move(value);
+  // True when line is one of the recent lines; otherwise it becomes one,
+  // unless it is too long to keep. Requires a non-empty line.
+  bool repeat(std::string_view line) {
+    std::string& slot =
+        slots_[std::hash<std::string_view>{}(line) % slots_.size()];
+    if (slot == line) return true;
+    if (line.size() <= kLongest) slot.assign(line);
+    return false;
   }
 
  private:
   static constexpr size_t kSlots = 256, kLongest = 256;
-  std::vector<slot> slots_ = std::vector<slot>(kSlots);
+  std::vector<std::string> slots_ = std::vector<std::string>(kSlots);
 };
 
 // The state of one read of the input file: the section, and what has been
@@ -276,16 +262,14 @@ struct input_model {
   decomposition schemas;
   dependency_map dependencies;
   schema universe;
-  recent_lines<bool> recent_schemas;  // a repeat changes nothing
+  recent_lines recent_schemas;  // a repeat changes nothing
 };
 
 // Adds a decomposition line's schema, and its names to the universe.
 void add_schema(std::string_view line, input_model& model) {
-  auto& recent = model.recent_schemas.slot_for(line);
-  if (recent.text == line) return;
+  if (model.recent_schemas.repeat(line)) return;
   auto [position, added] = model.schemas.emplace(line);
   if (added) model.universe.insert(position->begin(), position->end());
-  model.recent_schemas.remember(recent, line, true);
 }
 
 // Cuts a dependency line at its first "->" and sets the map's entry for the
@@ -436,26 +420,17 @@ class name_table {
   std::vector<std::string_view> names_;
 };
 
-// A set of numbers below a fixed bound that empties in constant time: a
-// number is a member while its stamp is the current one. The members are also
-// listed, in the order they joined.
-class stamped_set {
+// Marks on the numbers below a fixed bound, all cleared in constant time: a
+// number is marked while its stamp is the current one.
+class marks {
  public:
-  explicit stamped_set(size_t bound) : stamps_(bound, 0) {}
+  explicit marks(size_t bound) : stamps_(bound, 0) {}
 
-  bool contains(number value) const { return stamps_[value] == stamp_; }
-  const std::vector<number>& members() const { return members_; }
-
-  // Adds value; returns false when it was a member already.
-  bool insert(number value) {
-    if (contains(value)) return false;
-    stamps_[value] = stamp_;
-    members_.push_back(value);
-    return true;
-  }
+  bool marked(number value) const { return stamps_[value] == stamp_; }
+  void mark(number value) { stamps_[value] = stamp_; }
+  void unmark(number value) { stamps_[value] = 0; }
 
   void clear() {
-    members_.clear();
     if (++stamp_ == 0) {  // the stamps wrapped around: forget them all
       std::fill(stamps_.begin(), stamps_.end(), 0);
       stamp_ = 1;
@@ -464,8 +439,34 @@ class stamped_set {
 
  private:
   std::vector<number> stamps_;
-  std::vector<number> members_;
   number stamp_ = 1;
+};
+
+// A set of numbers below a fixed bound that empties in constant time. The
+// members are also listed, in the order they joined.
+class stamped_set {
+ public:
+  explicit stamped_set(size_t bound) : marks_(bound) {}
+
+  bool contains(number value) const { return marks_.marked(value); }
+  const std::vector<number>& members() const { return members_; }
+
+  // Adds value; returns false when it was a member already.
+  bool insert(number value) {
+    if (contains(value)) return false;
+    marks_.mark(value);
+    members_.push_back(value);
+    return true;
+  }
+
+  void clear() {
+    members_.clear();
+    marks_.clear();
+  }
+
+ private:
+  marks marks_;
+  std::vector<number> members_;
 };
 
 // A dependency map and a decomposition with names replaced by numbers, built
@@ -503,36 +504,32 @@ struct dependency_graph {
 // number waits at most once at a time; empties in constant time.
 class work_queue {
  public:
-  explicit work_queue(size_t bound) : waiting_(bound, 0) {}
+  explicit work_queue(size_t bound) : waiting_(bound) {}
 
   bool empty() const { return head_ == items_.size(); }
 
   void push(number value) {
-    if (waiting_[value] == stamp_) return;
-    waiting_[value] = stamp_;
+    if (waiting_.marked(value)) return;
+    waiting_.mark(value);
     items_.push_back(value);
   }
 
   number pop() {
     const number value = items_[head_++];
-    waiting_[value] = 0;
+    waiting_.unmark(value);
     return value;
   }
 
   void clear() {
     items_.clear();
     head_ = 0;
-    if (++stamp_ == 0) {
-      std::fill(waiting_.begin(), waiting_.end(), 0);
-      stamp_ = 1;
-    }
+    waiting_.clear();
   }
 
  private:
-  std::vector<number> waiting_;  // the stamp of each number in the queue
+  marks waiting_;
   std::vector<number> items_;
   size_t head_ = 0;
-  number stamp_ = 1;
 };
 
 // Closes sets of attributes under the dependencies of a graph: the textbook

@@ -140,7 +140,7 @@ TEST(Keep, DecidesPreservation) {
 // dependencies onto each schema by closing every subset of it, then test
 // each dependency against the union of the projections. Sets are bit masks
 // over a small alphabet.
-using mask = uint32_t;
+using mask = uint64_t;
 struct bit_rule {
   mask left, right;
 };
@@ -171,16 +171,24 @@ bool preserved_by_definition(const std::vector<mask>& parts,
   return true;
 }
 
-// The alphabet: the empty name, five names that schemas use, and Q, which
-// only dependencies use.
-const std::vector<std::string> kNames = {"", "A", "B", "C", "D", "E", "Q"};
-
-schema to_schema(mask m) {
-  schema s;
-  for (size_t bit = 0; bit < kNames.size(); ++bit)
-    if (m & (1u << bit)) s.insert(kNames[bit]);
-  return s;
-}
+// The alphabet of a case: bit 0 is the empty name, the last bit "?", a name
+// that only dependencies use, the bits between are names A, B, ... for
+// schemas.
+struct alphabet {
+  int size;
+  std::string name(int bit) const {
+    if (bit == 0) return "";
+    if (bit == size - 1) return "?";
+    return std::string(1, static_cast<char>(bit <= 26 ? 'A' + bit - 1
+                                                       : 'a' + bit - 27));
+  }
+  schema to_schema(mask m) const {
+    schema s;
+    for (int bit = 0; bit < size; ++bit)
+      if (m & (mask{1} << bit)) s.insert(name(bit));
+    return s;
+  }
+};
 
 // The input file that describes a case, to show a failing case in full.
 std::string as_input(const decomposition& d, const dependency_map& map) {
@@ -197,27 +205,38 @@ std::string as_input(const decomposition& d, const dependency_map& map) {
   return text;
 }
 
-// Random small cases in which both verdicts are common. Half of them hold a
-// planted chain c0 <- c1 <- ... <- ck of two-name schemas whose last link
-// also asks for c0, which needs one pass per link when the schemas come in
-// the wrong order; most other dependencies hold inside one schema.
+// The sizes of random cases.
+struct case_shape {
+  int names;        // bits of the alphabet, both special names included
+  int schemas;      // at most this many random schemas
+  int schema_size;  // names drawn for each of them
+  int dependencies; // at most this many random dependencies
+  int chain;        // a planted chain has 3 to this many links
+};
+
+// Random cases in which both verdicts are common. Half of them hold a planted
+// chain c0 <- c1 <- ... <- ck of two-name schemas whose last link also asks
+// for c0, which needs one pass per link when the schemas come in the wrong
+// order; most other dependencies hold inside one schema.
 class case_maker {
  public:
-  explicit case_maker(unsigned seed) : random_(seed) {}
+  case_maker(unsigned seed, case_shape shape)
+      : random_(seed), shape_(shape), names_{shape.names} {}
+
+  const alphabet& names() const { return names_; }
 
   void make(std::vector<mask>& parts, std::vector<bit_rule>& rules) {
     parts.clear();
     dependency_map map;  // keeps one right side per left side, as input does
     if (pick(0, 1) == 0) plant_chain(parts, map);
-    for (int n = pick(0, 9) == 0 ? 0 : pick(1, 3); n > 0; --n)
-      parts.push_back(names(pick(1, 3), false));
-    for (int n = pick(1, 3); n > 0; --n) {
+    for (int n = pick(0, 9) == 0 ? 0 : pick(1, shape_.schemas); n > 0; --n)
+      parts.push_back(draw(pick(1, shape_.schema_size), false));
+    for (int n = pick(1, shape_.dependencies); n > 0; --n) {
       if (!parts.empty() && pick(0, 9) < 7) {
         const mask part = parts[pick(0, static_cast<int>(parts.size()) - 1)];
-        set(map, subset(part), 1u << std::countr_zero(subset(part)));
+        set(map, subset(part), mask{1} << std::countr_zero(subset(part)));
       } else {
-        set(map, pick(0, 49) == 0 ? 0 : names(pick(1, 2), true),
-            names(1, true));
+        set(map, pick(0, 49) == 0 ? 0 : draw(pick(1, 2), true), draw(1, true));
       }
     }
     rules.clear();
@@ -229,61 +248,67 @@ class case_maker {
   int pick(int low, int high) {
     return std::uniform_int_distribution<int>(low, high)(random_);
   }
-  // count names drawn from A..E; now and then the empty name, and on
-  // dependency sides Q, which no schema holds.
-  mask names(int count, bool dependency_side) {
+  // count ordinary names; now and then the empty name, and on dependency
+  // sides the name that no schema holds.
+  mask draw(int count, bool dependency_side) {
     mask m = 0;
     for (; count > 0; --count) {
       const int roll = pick(0, 19);
-      m |= 1u << (roll == 0                        ? 0
-                  : roll == 1 && dependency_side ? 6
-                                                 : pick(1, 5));
+      m |= mask{1} << (roll == 0                       ? 0
+                       : roll == 1 && dependency_side ? shape_.names - 1
+                                                      : pick(1, shape_.names - 2));
     }
     return m;
   }
   mask subset(mask part) {
     mask m = 0;
-    while (m == 0) m = part & static_cast<mask>(pick(1, 127));
+    while (m == 0) m = part & random_();
     return m;
   }
   void plant_chain(std::vector<mask>& parts, dependency_map& map) {
-    std::vector<int> chain = {1, 2, 3, 4, 5};
+    std::vector<int> chain;
+    for (int bit = 1; bit < shape_.names - 1; ++bit) chain.push_back(bit);
     std::shuffle(chain.begin(), chain.end(), random_);
-    chain.resize(pick(3, 5));
+    chain.resize(pick(3, std::min<int>(shape_.chain, chain.size())));
+    auto bit = [&](size_t i) { return mask{1} << chain[i]; };
     for (size_t i = 0; i + 1 < chain.size(); ++i) {
-      parts.push_back((1u << chain[i]) | (1u << chain[i + 1]));
-      set(map, 1u << chain[i + 1], 1u << chain[i]);
+      parts.push_back(bit(i) | bit(i + 1));
+      set(map, bit(i + 1), bit(i));
     }
     const size_t last = chain.size() - 1;
-    set(map, 1u << chain[last], (1u << chain[last - 1]) | (1u << chain[0]));
+    set(map, bit(last), bit(last - 1) | bit(0));
   }
-  static void set(dependency_map& map, mask left, mask right) {
-    map.insert_or_assign(to_schema(left), to_schema(right));
+  void set(dependency_map& map, mask left, mask right) const {
+    map.insert_or_assign(names_.to_schema(left), names_.to_schema(right));
   }
-  static mask to_mask(const schema& s) {
+  mask to_mask(const schema& s) const {
     mask m = 0;
-    for (size_t bit = 0; bit < kNames.size(); ++bit)
-      if (s.count(kNames[bit])) m |= 1u << bit;
+    for (int bit = 0; bit < shape_.names; ++bit)
+      if (s.count(names_.name(bit))) m |= mask{1} << bit;
     return m;
   }
 
-  std::mt19937 random_;
+  std::mt19937_64 random_;
+  case_shape shape_;
+  alphabet names_;
 };
 
-TEST(Keep, AgreesWithTheDefinitionOnRandomInputs) {
-  const int kRounds = 5000;
-  case_maker maker(20261208);
-  std::mt19937 random(7);
+// Runs keep and linear_cutoff on rounds random cases against the checker,
+// and expects both verdicts in at least a fifth of the cases each.
+void agree_with_definition(case_shape shape, int rounds) {
+  case_maker maker(20261208, shape);
+  const alphabet& names = maker.names();
+  std::mt19937_64 random(7);
   int verdicts[2] = {0, 0};
   std::vector<mask> parts;
   std::vector<bit_rule> rules;
-  for (int round = 0; round < kRounds; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     maker.make(parts, rules);
     decomposition d;
-    for (mask part : parts) d.insert(to_schema(part));
+    for (mask part : parts) d.insert(names.to_schema(part));
     dependency_map map;
     for (const bit_rule& r : rules)
-      map.emplace(to_schema(r.left), to_schema(r.right));
+      map.emplace(names.to_schema(r.left), names.to_schema(r.right));
     const schema universe = universe_of(d);
 
     const bool expected = preserved_by_definition(parts, rules);
@@ -291,15 +316,28 @@ TEST(Keep, AgreesWithTheDefinitionOnRandomInputs) {
     ASSERT_EQ(keep(universe, d, map), expected)
         << "round " << round << ", input:\n" << as_input(d, map);
 
-    const mask start = random() & 0x7F;
-    ASSERT_EQ(linear_cutoff(universe, map, to_schema(start)),
-              to_schema(naive_closure(start, rules)))
-        << "start " << render(to_schema(start)) << ", input:\n"
+    const mask start = random() & ((mask{1} << shape.names) - 1);
+    ASSERT_EQ(linear_cutoff(universe, map, names.to_schema(start)),
+              names.to_schema(naive_closure(start, rules)))
+        << "start " << render(names.to_schema(start)) << ", input:\n"
         << as_input(d, map);
   }
-  // Both verdicts must be common, or the comparison proves little.
-  EXPECT_GT(verdicts[0], kRounds / 5) << verdicts[0] << " not preserved";
-  EXPECT_GT(verdicts[1], kRounds / 5) << verdicts[1] << " preserved";
+  EXPECT_GT(verdicts[0], rounds / 5) << verdicts[0] << " not preserved";
+  EXPECT_GT(verdicts[1], rounds / 5) << verdicts[1] << " preserved";
+}
+
+TEST(Keep, AgreesWithTheDefinitionOnRandomSmallInputs) {
+  agree_with_definition({.names = 7, .schemas = 3, .schema_size = 3,
+                         .dependencies = 3, .chain = 5},
+                        5000);
+}
+
+// Long chains make closures reach many attributes, which the test remembers
+// and reuses across dependencies.
+TEST(Keep, AgreesWithTheDefinitionOnRandomLongerChains) {
+  agree_with_definition({.names = 34, .schemas = 10, .schema_size = 5,
+                         .dependencies = 7, .chain = 30},
+                        1000);
 }
 
 }  // namespace
