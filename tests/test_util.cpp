@@ -50,12 +50,25 @@ std::string render(const schema& s) {
 
 outcome run_tool(const std::vector<std::string>& args, const scratch_dir& dir,
                  const std::string& stdin_path) {
+  return run_program(FDKEEP_BINARY, args, {}, dir, stdin_path);
+}
+
+outcome run_program(const std::string& program,
+                    const std::vector<std::string>& args,
+                    const std::vector<std::string>& environment,
+                    const scratch_dir& dir, const std::string& stdin_path) {
   const std::string out_path = dir / ".stdout", err_path = dir / ".stderr";
-  std::vector<std::string> words{FDKEEP_BINARY};
+  std::vector<std::string> words{program};
   words.insert(words.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
+  std::vector<std::string> entries(environment);
+  std::vector<char*> envp;
+  for (char** entry = environ; *entry != nullptr; ++entry)
+    envp.push_back(*entry);
+  for (std::string& entry : entries) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -67,7 +80,7 @@ outcome run_tool(const std::vector<std::string>& args, const scratch_dir& dir,
                                    O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = 0;
   const int spawned =
-      posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+      posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     ADD_FAILURE() << "cannot start " << argv[0];

@@ -42,8 +42,16 @@ struct outcome {
   std::string err;  // standard error
 };
 
-// Runs the built tool with args, standard input from stdin_path, and stdout
-// and stderr captured in files inside dir.
+// Runs program with args and, added to the environment, the NAME=VALUE
+// entries of environment; standard input comes from stdin_path, stdout and
+// stderr are captured in files inside dir.
+outcome run_program(const std::string& program,
+                    const std::vector<std::string>& args,
+                    const std::vector<std::string>& environment,
+                    const scratch_dir& dir,
+                    const std::string& stdin_path = "/dev/null");
+
+// Runs the built tool with args, as run_program does.
 outcome run_tool(const std::vector<std::string>& args, const scratch_dir& dir,
                  const std::string& stdin_path = "/dev/null");
 
