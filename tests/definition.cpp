@@ -1,0 +1,77 @@
+#include "definition.h"
+
+#include <bit>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Sets of names as bit masks over the names of one case.
+using mask = uint64_t;
+struct bit_rule {
+  mask left, right;
+};
+
+mask naive_closure(mask start, const std::vector<bit_rule>& rules) {
+  mask closed = start;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const bit_rule& r : rules)
+      if ((r.left & ~closed) == 0 && (r.right & ~closed) != 0) {
+        closed |= r.right;
+        grew = true;
+      }
+  }
+  return closed;
+}
+
+}  // namespace
+
+schema closure_by_definition(const dependency_map& dependencies,
+                             const schema& start) {
+  schema closed = start;
+  for (bool grew = true; grew;) {
+    grew = false;
+    for (const auto& [left, right] : dependencies)
+      if (closed.contains(left) && !closed.contains(right)) {
+        closed = closed + right;
+        grew = true;
+      }
+  }
+  return closed;
+}
+
+std::optional<bool> preserved_by_definition(const decomposition& schemas,
+                                            const dependency_map& dependencies) {
+  std::map<std::string, int> bits;
+  auto to_mask = [&](const schema& s) {
+    mask m = 0;
+    for (const std::string& name : s) {
+      const int bit = bits.emplace(name, static_cast<int>(bits.size()))
+                          .first->second;
+      if (bit < 64) m |= mask{1} << bit;
+    }
+    return m;
+  };
+  std::vector<bit_rule> rules;
+  for (const auto& [left, right] : dependencies)
+    rules.push_back({to_mask(left), to_mask(right)});
+  std::vector<mask> parts;
+  for (const schema& s : schemas) {
+    if (s.size() > 12) return std::nullopt;
+    parts.push_back(to_mask(s));
+  }
+  if (bits.size() > 64) return std::nullopt;
+
+  std::vector<bit_rule> projected;
+  for (mask part : parts)
+    for (mask subset = part;; subset = (subset - 1) & part) {
+      projected.push_back({subset, naive_closure(subset, rules) & part});
+      if (subset == 0) break;
+    }
+  for (const bit_rule& r : rules)
+    if ((r.right & ~naive_closure(r.left, projected)) != 0) return false;
+  return true;
+}

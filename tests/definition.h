@@ -1,0 +1,24 @@
+// An independent checker of dependency preservation, written straight from
+// the definition and sharing no code with linear_cutoff or keep: the
+// dependencies are projected onto each schema by closing every subset of
+// it, and each dependency is then tested against the union of the
+// projections. Exponential in the size of a schema, so for small cases only.
+#ifndef FDKEEP_TESTS_DEFINITION_H_
+#define FDKEEP_TESTS_DEFINITION_H_
+
+#include <optional>
+
+#include "main.h"
+
+// The closure of start under the dependencies, by applying them until
+// nothing changes.
+schema closure_by_definition(const dependency_map& dependencies,
+                             const schema& start);
+
+// Whether the decomposition preserves the dependencies; nothing when the case
+// is too large to check this way (more than 64 names, or a schema of more
+// than 12).
+std::optional<bool> preserved_by_definition(const decomposition& schemas,
+                                            const dependency_map& dependencies);
+
+#endif  // FDKEEP_TESTS_DEFINITION_H_
