@@ -109,8 +109,10 @@ class line_reader {
   bool next(std::string_view& record) {
     for (;;) {
       const char* start = buffer_.data() + begin_;
-      const void* feed = std::memchr(buffer_.data() + scanned_, '\n',
-                                     end_ - scanned_);
+      const void* feed =
+          scanned_ == end_  // also before the first read, with no buffer yet
+              ? nullptr
+              : std::memchr(buffer_.data() + scanned_, '\n', end_ - scanned_);
       if (feed != nullptr) {
         const size_t length = static_cast<const char*>(feed) - start + 1;
         record = std::string_view(start, length);
