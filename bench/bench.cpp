@@ -4,9 +4,13 @@
 //
 // usage: fdkeep_bench FDKEEP FLOOR_ECHO FLOOR_EMPTY WORKDIR [RUNS]
 //        fdkeep_bench --compare RUNS INPUT PROGRAM...
+//        fdkeep_bench --hostile FDKEEP WORKDIR
 // The second form runs each program on INPUT in turn, RUNS times, and prints
 // each one's median and its ratio to the first: a side-by-side comparison of
-// two builds.
+// two builds. The third runs fdkeep on hostile inputs (a 100 MB line, ten
+// million empty lines, a million distinct names, a dependency of 100,000
+// names), each at half and at full size, to show that time and memory grow
+// linearly with them.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -122,7 +126,69 @@ int compare(int runs, const std::string& input, const std::vector<std::string>& 
   return 0;
 }
 
+// Hostile inputs at half and full size; see the usage above.
+int hostile(const std::string& fdkeep, const std::string& dir) {
+  const struct {
+    const char* name;
+    std::function<std::string(size_t)> make;  // the input at a given size
+    size_t full;
+  } inputs[] = {
+      {"one long line (bytes)", [](size_t n) { return std::string(n, 'x'); },
+       100'000'000},
+      {"empty lines", [](size_t n) { return std::string(n, '\n'); },
+       10'000'000},
+      {"distinct names", [](size_t n) {
+         std::string schemas, dependencies;
+         for (size_t line = 0; line < n / 1000; ++line) {
+           std::string first, last;
+           for (size_t i = 0; i < 1000; ++i) {
+             last = 'n' + std::to_string(line * 1000 + i);
+             if (i == 0) first = last;
+             schemas += (i ? "," : "") + last;
+           }
+           schemas += '\n';
+           dependencies += first + "->" + last + '\n';
+         }
+         return schemas + "\n" + dependencies;
+       }, 1'000'000},
+      {"names in one dependency", [](size_t n) {
+         std::string schemas, left;
+         for (size_t i = 0; i < n; ++i) {
+           const std::string name = 'a' + std::to_string(i);
+           schemas += name + (i % 1000 == 999 ? "\n" : ",");
+           left += (i ? "," : "") + name;
+         }
+         return "b," + schemas + "\na0->b\n" + left + "->b\n";
+       }, 100'000},
+  };
+  std::printf("%-24s %12s %10s %10s %12s %12s\n", "hostile input", "size",
+              "ms", "peak MiB", "time ratio", "memory ratio");
+  for (const auto& input : inputs) {
+    timing half{};
+    for (size_t size : {input.full / 2, input.full}) {
+      const std::string path = dir + "/hostile.txt";
+      std::ofstream(path, std::ios::binary) << input.make(size);
+      const timing t = side_by_side({{fdkeep, path, dir + "/hostile.out"}}, 3)[0];
+      if (size == input.full)
+        std::printf("%-24s %12zu %10.0f %10.1f %12.2f %12.2f\n", input.name,
+                    size, t.median_s * 1e3, t.peak_kib / 1024.0,
+                    t.median_s / half.median_s,
+                    static_cast<double>(t.peak_kib) / half.peak_kib);
+      else
+        std::printf("%-24s %12zu %10.0f %10.1f\n", input.name, size,
+                    t.median_s * 1e3, t.peak_kib / 1024.0);
+      std::fflush(stdout);
+      half = t;
+    }
+  }
+  std::remove((dir + "/hostile.txt").c_str());
+  std::remove((dir + "/hostile.out").c_str());
+  return 0;
+}
+
 int main(int argc, char* argv[]) {
+  if (argc == 4 && std::string(argv[1]) == "--hostile")
+    return hostile(argv[2], argv[3]);
   if (argc >= 5 && std::string(argv[1]) == "--compare")
     return compare(std::atoi(argv[2]), argv[3],
                    std::vector<std::string>(argv + 4, argv + argc));
