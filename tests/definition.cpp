@@ -75,3 +75,26 @@ std::optional<bool> preserved_by_definition(const decomposition& schemas,
     if ((r.right & ~naive_closure(r.left, projected)) != 0) return false;
   return true;
 }
+
+std::optional<bool> verdict_by_definition(std::string_view input) {
+  decomposition schemas;
+  dependency_map dependencies;
+  bool in_schemas = true;
+  while (!input.empty()) {
+    const size_t feed = input.find('\n');
+    const std::string_view line = input.substr(0, feed);
+    input.remove_prefix(feed == std::string_view::npos ? input.size()
+                                                       : feed + 1);
+    if (line.empty()) {
+      in_schemas = false;
+    } else if (in_schemas) {
+      schemas.emplace(line);
+    } else {
+      const size_t arrow = line.find("->");
+      if (arrow == std::string_view::npos) return std::nullopt;
+      dependencies.insert_or_assign(schema(line.substr(0, arrow)),
+                                    schema(line.substr(arrow + 2)));
+    }
+  }
+  return preserved_by_definition(schemas, dependencies);
+}

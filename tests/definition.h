@@ -7,6 +7,7 @@
 #define FDKEEP_TESTS_DEFINITION_H_
 
 #include <optional>
+#include <string_view>
 
 #include "main.h"
 
@@ -20,5 +21,12 @@ schema closure_by_definition(const dependency_map& dependencies,
 // than 12).
 std::optional<bool> preserved_by_definition(const decomposition& schemas,
                                             const dependency_map& dependencies);
+
+// The verdict for an input file's text: lines end at line feeds, the lines
+// before the first empty line are schemas, every later non-empty line a
+// dependency cut at its first "->", a later equal left side replacing the
+// right side. Nothing when a dependency line has no "->" or the case is too
+// large, as above.
+std::optional<bool> verdict_by_definition(std::string_view input);
 
 #endif  // FDKEEP_TESTS_DEFINITION_H_
