@@ -23,10 +23,8 @@ namespace {
 constexpr std::string_view kArrow = "->";
 
 // The verdicts, in ISO-8859-2: "függőségörző" and "nem függőségörző".
-constexpr std::string_view kPreserving =
-    "f\xFC" "gg\xF5" "s\xE9" "g\xF6" "rz\xF5";
-constexpr std::string_view kNotPreserving =
-    "nem f\xFC" "gg\xF5" "s\xE9" "g\xF6" "rz\xF5";
+constexpr std::string_view kPreserving = "f\xFCgg\xF5s\xE9g\xF6rz\xF5";
+constexpr std::string_view kNotPreserving = "nem f\xFCgg\xF5s\xE9g\xF6rz\xF5";
 
 // ---------------------------------------------------------------------------
 // Files
@@ -43,9 +41,9 @@ failure system_failure(const std::string& what, int error) {
 // buffer goes through write(), which costs the kernel less than writev().
 bool write_fully(int fd, iovec* parts, int count) {
   while (count > 0) {
-    const ssize_t written =
-        count == 1 ? ::write(fd, parts->iov_base, parts->iov_len)
-                   : ::writev(fd, parts, count);
+    const ssize_t written = count == 1
+                                ? ::write(fd, parts->iov_base, parts->iov_len)
+                                : ::writev(fd, parts, count);
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -145,8 +143,8 @@ class line_reader {
     }
     if (buffer_.size() - end_ < kBlock) buffer_.resize(end_ + kBlock);
     for (;;) {
-      const ssize_t got = ::read(fd_.get(), buffer_.data() + end_,
-                                 buffer_.size() - end_);
+      const ssize_t got =
+          ::read(fd_.get(), buffer_.data() + end_, buffer_.size() - end_);
       if (got > 0) {
         end_ += static_cast<size_t>(got);
         return;
@@ -281,7 +279,8 @@ bool add_dependency(std::string_view line, input_model& model) {
   const size_t arrow = line.find(kArrow);
   if (arrow == std::string_view::npos) return false;
   model.dependencies.insert_or_assign(
-      schema(line.substr(0, arrow)), schema(line.substr(arrow + kArrow.size())));
+      schema(line.substr(0, arrow)),
+      schema(line.substr(arrow + kArrow.size())));
   return true;
 }
 
@@ -330,7 +329,8 @@ class table {
     for (size_t v = 0; v < width; ++v)
       result.offsets_[v + 1] += result.offsets_[v];
     result.values_.resize(values_.size());
-    std::vector<number> fill(result.offsets_.begin(), result.offsets_.end() - 1);
+    std::vector<number> fill(result.offsets_.begin(),
+                             result.offsets_.end() - 1);
     for (size_t row = 0; row < size(); ++row)
       for (number value : (*this)[row])
         result.values_[fill[value]++] = static_cast<number>(row);
@@ -711,12 +711,12 @@ class preservation_test {
   closure close_;
   std::unordered_map<std::vector<number>, std::vector<number>, numbers_hash>
       memo_;  // schema and its part of derived_, to what the part reaches
-  size_t memo_size_ = 0;      // numbers held by memo_
-  std::vector<number> key_;   // the key being looked up
+  size_t memo_size_ = 0;         // numbers held by memo_
+  std::vector<number> key_;      // the key being looked up
   std::vector<number> scratch_;  // a result not remembered
-  stamped_set derived_;  // the derived set of the dependency under test
-  stamped_set wanted_;   // right-side names not in the left side
-  work_queue queue_;     // schemas whose part of derived_ has grown
+  stamped_set derived_;          // the derived set of the dependency under test
+  stamped_set wanted_;           // right-side names not in the left side
+  work_queue queue_;             // schemas whose part of derived_ has grown
 };
 
 }  // namespace
@@ -794,9 +794,9 @@ constexpr std::string_view kHelp =
     "Names are taken byte for byte: blanks and carriage returns are part of\n"
     "them. OUTPUT is created with mode 0664 minus the umask, or overwritten.\n"
     "\n"
-    "Exit status: 0 when the verdict was written, 1 when a file could not be\n"
-    "read or written, a dependency line has no \"->\" or memory ran out, 2 for\n"
-    "a wrong command line.\n"
+    "Exit status: 0 when the verdict was written, 1 when a file could not\n"
+    "be read or written, a dependency line has no \"->\" or memory ran out,\n"
+    "2 for a wrong command line.\n"
     "\n"
     "Options, given alone: -h, --help  this text; --version  the version.\n";
 

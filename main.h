@@ -31,8 +31,8 @@ using dependency_map = std::map<schema, schema>;
 // name counts as missing until it is reached, wherever it lies, the universe
 // does not change the result; it keeps its place so that every caller passes
 // the same three things. Changes none of its arguments.
-schema linear_cutoff(const schema& universe,
-                     const dependency_map& dependencies, const schema& start);
+schema linear_cutoff(const schema& universe, const dependency_map& dependencies,
+                     const schema& start);
 
 // True when the decomposition preserves every dependency of the map: when
 // each dependency follows from the dependencies that hold inside single

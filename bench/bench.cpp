@@ -114,7 +114,8 @@ struct workload {
 }  // namespace
 
 // Times programs side by side on one input; see the usage above.
-int compare(int runs, const std::string& input, const std::vector<std::string>& programs) {
+int compare(int runs, const std::string& input,
+            const std::vector<std::string>& programs) {
   std::vector<std::vector<std::string>> commands;
   for (const std::string& program : programs)
     commands.push_back({program, input, "/tmp/fdkeep_bench_compare.out"});
@@ -137,7 +138,8 @@ int hostile(const std::string& fdkeep, const std::string& dir) {
        100'000'000},
       {"empty lines", [](size_t n) { return std::string(n, '\n'); },
        10'000'000},
-      {"distinct names", [](size_t n) {
+      {"distinct names",
+       [](size_t n) {
          std::string schemas, dependencies;
          for (size_t line = 0; line < n / 1000; ++line) {
            std::string first, last;
@@ -150,8 +152,10 @@ int hostile(const std::string& fdkeep, const std::string& dir) {
            dependencies += first + "->" + last + '\n';
          }
          return schemas + "\n" + dependencies;
-       }, 1'000'000},
-      {"names in one dependency", [](size_t n) {
+       },
+       1'000'000},
+      {"names in one dependency",
+       [](size_t n) {
          std::string schemas, left;
          for (size_t i = 0; i < n; ++i) {
            const std::string name = 'a' + std::to_string(i);
@@ -159,16 +163,18 @@ int hostile(const std::string& fdkeep, const std::string& dir) {
            left += (i ? "," : "") + name;
          }
          return "b," + schemas + "\na0->b\n" + left + "->b\n";
-       }, 100'000},
+       },
+       100'000},
   };
-  std::printf("%-24s %12s %10s %10s %12s %12s\n", "hostile input", "size",
-              "ms", "peak MiB", "time ratio", "memory ratio");
+  std::printf("%-24s %12s %10s %10s %12s %12s\n", "hostile input", "size", "ms",
+              "peak MiB", "time ratio", "memory ratio");
   for (const auto& input : inputs) {
     timing half{};
     for (size_t size : {input.full / 2, input.full}) {
       const std::string path = dir + "/hostile.txt";
       std::ofstream(path, std::ios::binary) << input.make(size);
-      const timing t = side_by_side({{fdkeep, path, dir + "/hostile.out"}}, 3)[0];
+      const timing t =
+          side_by_side({{fdkeep, path, dir + "/hostile.out"}}, 3)[0];
       if (size == input.full)
         std::printf("%-24s %12zu %10.0f %10.1f %12.2f %12.2f\n", input.name,
                     size, t.median_s * 1e3, t.peak_kib / 1024.0,
@@ -206,8 +212,8 @@ int main(int argc, char* argv[]) {
   std::printf("%-18s %-12s %9s %10s %10s %9s %-7s %s\n", "workload", "size",
               "lines", "median ms", "min ms", "peak MiB", "verdict", "target");
   // A row of the table; floor programs have no verdict.
-  auto row = [&](const std::string& name, const std::string& size,
-                 size_t lines, const timing& t, const std::string& check) {
+  auto row = [&](const std::string& name, const std::string& size, size_t lines,
+                 const timing& t, const std::string& check) {
     const bool floor = name.starts_with(" ");
     std::printf("%-18s %-12s %9zu %10.1f %10.1f %9.1f %-7s %s\n", name.c_str(),
                 size.c_str(), lines, t.median_s * 1e3, t.min_s * 1e3,
@@ -248,10 +254,12 @@ int main(int argc, char* argv[]) {
   {
     const std::string text_in = big_file();
     const std::string path = write("big", text_in);
-    const auto t = side_by_side({{fdkeep, path, out}, {echo, path, dir + "/floor"}}, runs);
+    const auto t =
+        side_by_side({{fdkeep, path, out}, {echo, path, dir + "/floor"}}, runs);
     const double ratio = t[0].median_s / t[1].median_s;
     const double memory_limit_kib = 3.0 * text_in.size() / 1024 + 16 * 1024;
-    std::snprintf(text, sizeof text, "%.2f x echo floor (<= 1.3): %s; memory <= %.0f MiB: %s",
+    std::snprintf(text, sizeof text,
+                  "%.2f x echo floor (<= 1.3): %s; memory <= %.0f MiB: %s",
                   ratio, within(ratio, 1.3).c_str(), memory_limit_kib / 1024,
                   within(t[0].peak_kib, memory_limit_kib).c_str());
     row("big-file", "1M lines", count_lines(text_in), t[0], text);
@@ -278,7 +286,8 @@ int main(int argc, char* argv[]) {
       const std::string text_in = std::string(name) == "classroom"
                                       ? classroom_batch(2000 * scale)
                                       : wide_table(scale, false);
-      const std::string path = write(std::string(name) + "-x" + std::to_string(scale), text_in);
+      const std::string path =
+          write(std::string(name) + "-x" + std::to_string(scale), text_in);
       const timing t = side_by_side({{fdkeep, path, out}}, runs)[0];
       if (scale == 1) base = t.median_s;
       const double growth = t.median_s / (base * scale);

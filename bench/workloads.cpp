@@ -42,7 +42,9 @@ std::string numbered(const char* format, int n) {
 std::string classroom_batch(int copies) {
   std::string schemas, dependencies;
   for (int i = 0; i < copies; ++i) {
-    auto a = [i](char letter) { return std::string(1, letter) + std::to_string(i); };
+    auto a = [i](char letter) {
+      return std::string(1, letter) + std::to_string(i);
+    };
     add_line(schemas, {a('A'), a('B'), a('C')});
     add_line(schemas, {a('C'), a('D'), a('E')});
     add_line(schemas, {a('A'), a('E'), a('F')});
@@ -119,7 +121,8 @@ std::string wide_table(int scale, bool lossy) {
     schema.push_back(x.key);
     schema.push_back(x.alternate);
     add_line(schemas, schema);
-    if (!(lossy && e == entities - 1)) add_line(schemas, {x.zip, x.city, x.state});
+    if (!(lossy && e == entities - 1))
+      add_line(schemas, {x.zip, x.city, x.state});
     if (!has_child[e]) key_schema.push_back(x.key);
 
     names by_key = determined;
@@ -165,8 +168,12 @@ std::string deep_chains() {
   // Level names count down, so a higher level's schema sorts first and
   // every pass of the test climbs one level.
   for (int h = 0; h < 4; ++h) {
-    auto level = [h](int i) { return numbered("h%d_L", h) + std::to_string(999 - i); };
-    auto info = [h](int i) { return numbered("h%d_I", h) + std::to_string(999 - i); };
+    auto level = [h](int i) {
+      return numbered("h%d_L", h) + std::to_string(999 - i);
+    };
+    auto info = [h](int i) {
+      return numbered("h%d_I", h) + std::to_string(999 - i);
+    };
     fact.push_back(level(0));
     for (int i = 0; i < levels; ++i) {
       if (i + 1 < levels) {
@@ -182,14 +189,17 @@ std::string deep_chains() {
     add_dependency(dependencies, {"fact_id", level(0)}, {info(levels - 1)});
   }
   add_line(schemas, fact);
-  add_dependency(dependencies, {"fact_id"}, names(fact.begin() + 1, fact.end()));
+  add_dependency(dependencies, {"fact_id"},
+                 names(fact.begin() + 1, fact.end()));
   return schemas + "\n" + dependencies;
 }
 
 std::string big_file() {
   std::mt19937 random(77);
   const int kLines = 1000000, kSchemaLines = 900000;
-  auto attribute = [&] { return std::string(1, static_cast<char>('A' + pick(random, 0, 19))); };
+  auto attribute = [&] {
+    return std::string(1, static_cast<char>('A' + pick(random, 0, 19)));
+  };
   std::vector<std::string> schemas, dependencies;
   while (schemas.size() < 40) {
     std::set<std::string> s;
@@ -213,6 +223,8 @@ std::string big_file() {
     file += schemas[pick(random, 0, 39)] + '\n';
   file += '\n';
   for (int n = kSchemaLines + 1; n < kLines; ++n)
-    file += (pick(random, 0, 19) == 0 ? std::string() : dependencies[pick(random, 0, 39)]) + '\n';
+    file += (pick(random, 0, 19) == 0 ? std::string()
+                                      : dependencies[pick(random, 0, 39)]) +
+            '\n';
   return file;
 }

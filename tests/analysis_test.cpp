@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "gtest/gtest.h"
 #include "definition.h"
+#include "gtest/gtest.h"
 #include "main.h"
 #include "test_util.h"
 
@@ -66,9 +66,8 @@ TEST(LinearCutoff, ClosesUnderTheWholeMap) {
        schema("A"), schema("A"), "[A][Y]"},
       {"left-side name outside universe and start must not fire",
        dependencies({"A,Q->B", "Q->C"}), schema("A,B,C"), schema("A"), "[A]"},
-      {"such a name fires once it is reached",
-       dependencies({"A,Q->B", "A->Q"}), schema("A,B"), schema("A"),
-       "[A][B][Q]"},
+      {"such a name fires once it is reached", dependencies({"A,Q->B", "A->Q"}),
+       schema("A,B"), schema("A"), "[A][B][Q]"},
       {"empty name is an ordinary name", dependencies({"->A", "A->,B"}),
        schema("A,B"), schema(""), "[][A][B]"},
       {"right side already closed", dependencies({"A->B", "B->A"}),
@@ -116,8 +115,7 @@ TEST(Keep, DecidesPreservation) {
       {"transitive through schemas", schemas({"A,B", "B,C"}),
        dependencies({"A->B,C", "B->C"}), true},
       {"a later equal left side replaces the right side",
-       schemas({"A,B", "B,C"}), dependencies({"A->B", "B->C", "A->C"}),
-       false},
+       schemas({"A,B", "B,C"}), dependencies({"A->B", "B->C", "A->C"}), false},
       {"a closure through a lost middle", schemas({"A,C", "B,D"}),
        dependencies({"A->B", "B->C"}), false},
       {"projection keeps a derived dependency", schemas({"A,C", "B,C"}),
@@ -148,8 +146,8 @@ struct alphabet {
   std::string name(int bit) const {
     if (bit == 0) return "";
     if (bit == size - 1) return "?";
-    return std::string(1, static_cast<char>(bit <= 26 ? 'A' + bit - 1
-                                                       : 'a' + bit - 27));
+    return std::string(
+        1, static_cast<char>(bit <= 26 ? 'A' + bit - 1 : 'a' + bit - 27));
   }
   schema to_schema(mask m) const {
     schema s;
@@ -176,11 +174,11 @@ std::string as_input(const decomposition& d, const dependency_map& map) {
 
 // The sizes of random cases.
 struct case_shape {
-  int names;        // bits of the alphabet, both special names included
-  int schemas;      // at most this many random schemas
-  int schema_size;  // names drawn for each of them
-  int dependencies; // at most this many random dependencies
-  int chain;        // a planted chain has 3 to this many links
+  int names;         // bits of the alphabet, both special names included
+  int schemas;       // at most this many random schemas
+  int schema_size;   // names drawn for each of them
+  int dependencies;  // at most this many random dependencies
+  int chain;         // a planted chain has 3 to this many links
 };
 
 // Random cases in which both verdicts are common. Half of them hold a planted
@@ -222,9 +220,10 @@ class case_maker {
     mask m = 0;
     for (; count > 0; --count) {
       const int roll = pick(0, 19);
-      m |= mask{1} << (roll == 0                       ? 0
-                       : roll == 1 && dependency_side ? shape_.names - 1
-                                                      : pick(1, shape_.names - 2));
+      m |= mask{1} << (roll == 0 ? 0
+                       : roll == 1 && dependency_side
+                           ? shape_.names - 1
+                           : pick(1, shape_.names - 2));
     }
     return m;
   }
@@ -270,29 +269,37 @@ void agree_with_definition(case_shape shape, int rounds) {
     ASSERT_TRUE(expected.has_value());
     ++verdicts[*expected];
     ASSERT_EQ(keep(universe, d, map), *expected)
-        << "round " << round << ", input:\n" << as_input(d, map);
+        << "round " << round << ", input:\n"
+        << as_input(d, map);
 
     const schema start =
         maker.names().to_schema(random() & ((mask{1} << shape.names) - 1));
     ASSERT_EQ(linear_cutoff(universe, map, start),
               closure_by_definition(map, start))
-        << "start " << render(start) << ", input:\n" << as_input(d, map);
+        << "start " << render(start) << ", input:\n"
+        << as_input(d, map);
   }
   EXPECT_GT(verdicts[0], rounds / 5) << verdicts[0] << " not preserved";
   EXPECT_GT(verdicts[1], rounds / 5) << verdicts[1] << " preserved";
 }
 
 TEST(Keep, AgreesWithTheDefinitionOnRandomSmallInputs) {
-  agree_with_definition({.names = 7, .schemas = 3, .schema_size = 3,
-                         .dependencies = 3, .chain = 5},
+  agree_with_definition({.names = 7,
+                         .schemas = 3,
+                         .schema_size = 3,
+                         .dependencies = 3,
+                         .chain = 5},
                         5000);
 }
 
 // Long chains make closures reach many attributes, which the test remembers
 // and reuses across dependencies.
 TEST(Keep, AgreesWithTheDefinitionOnRandomLongerChains) {
-  agree_with_definition({.names = 34, .schemas = 10, .schema_size = 5,
-                         .dependencies = 7, .chain = 30},
+  agree_with_definition({.names = 34,
+                         .schemas = 10,
+                         .schema_size = 5,
+                         .dependencies = 7,
+                         .chain = 30},
                         1000);
 }
 

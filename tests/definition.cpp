@@ -43,14 +43,14 @@ schema closure_by_definition(const dependency_map& dependencies,
   return closed;
 }
 
-std::optional<bool> preserved_by_definition(const decomposition& schemas,
-                                            const dependency_map& dependencies) {
+std::optional<bool> preserved_by_definition(
+    const decomposition& schemas, const dependency_map& dependencies) {
   std::map<std::string, int> bits;
   auto to_mask = [&](const schema& s) {
     mask m = 0;
     for (const std::string& name : s) {
-      const int bit = bits.emplace(name, static_cast<int>(bits.size()))
-                          .first->second;
+      const int bit =
+          bits.emplace(name, static_cast<int>(bits.size())).first->second;
       if (bit < 64) m |= mask{1} << bit;
     }
     return m;

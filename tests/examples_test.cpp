@@ -28,7 +28,8 @@ TEST(Examples, OutputsMatchAndVerdictsFollowTheDefinition) {
     const std::string output = read_file(dir / "out");
     EXPECT_EQ(output, read_file(expected_path.string()));
 
-    const std::optional<bool> expected = verdict_by_definition(read_file(input));
+    const std::optional<bool> expected =
+        verdict_by_definition(read_file(input));
     ASSERT_TRUE(expected.has_value());
     // The negative verdict ends with " " + yes, the positive one with "\n".
     EXPECT_EQ(output.ends_with("\n" + yes), *expected);

@@ -53,10 +53,9 @@ TEST(Failure, UnreadableInput) {
   scratch_dir dir;
   write_file(dir / "in", kInput);
   ::chmod((dir / "in").c_str(), 0200);
-  expect_failure(dir / "in", dir / "out",
-                 "cannot open input file '" + (dir / "in") +
-                     "': Permission denied",
-                 dir);
+  expect_failure(
+      dir / "in", dir / "out",
+      "cannot open input file '" + (dir / "in") + "': Permission denied", dir);
   EXPECT_FALSE(fs::exists(dir / "out"));
 }
 
@@ -88,10 +87,9 @@ TEST(Failure, OutputCannotBeOpened) {
       {dir / "in/out", "Not a directory"},
   };
   for (const auto& row : rows)
-    expect_failure(dir / "in", row.output,
-                   "cannot open output file '" + row.output + "': " +
-                       row.reason,
-                   dir);
+    expect_failure(
+        dir / "in", row.output,
+        "cannot open output file '" + row.output + "': " + row.reason, dir);
   EXPECT_EQ(read_file(dir / "in"), kInput);
 }
 

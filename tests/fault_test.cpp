@@ -18,7 +18,8 @@ namespace {
 // dependencies, and a lost dependency that sorts last, so that all the
 // others are tested first.
 std::string realistic_input() {
-  std::string schemas = "A,B,C\nC,D\nA,B,C\n" + std::string(70000, 'x') + ",A\n";
+  std::string schemas =
+      "A,B,C\nC,D\nA,B,C\n" + std::string(70000, 'x') + ",A\n";
   std::string dependencies = "A->B\nA->C\nC->D\n\nA,B->D\n";
   for (int i = 0; i < 20; ++i) {
     const std::string here = "L" + std::to_string(i),
@@ -96,8 +97,8 @@ TEST_F(Faults, EveryFailedReadOrWriteNamesItsFile) {
   ASSERT_GT(points.io, 40);
   const std::string read_error =
       "fdkeep: cannot read input file '" + input_ + "': Input/output error\n";
-  const std::string write_error =
-      "fdkeep: cannot write output file '" + output_ + "': Input/output error\n";
+  const std::string write_error = "fdkeep: cannot write output file '" +
+                                  output_ + "': Input/output error\n";
   int reads = 0;
   for (long k = 1; k <= points.io; ++k) {
     SCOPED_TRACE("I/O call " + std::to_string(k));

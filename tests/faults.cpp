@@ -46,9 +46,9 @@ struct count_report {
   ~count_report() {
     if (!plan().count) return;
     char text[64];
-    const int length = std::snprintf(text, sizeof text,
-                                     "allocations %ld io %ld\n",
-                                     plan().allocations, plan().io_calls);
+    const int length =
+        std::snprintf(text, sizeof text, "allocations %ld io %ld\n",
+                      plan().allocations, plan().io_calls);
     if (length > 0) (void)!::write(STDERR_FILENO, text, length);
   }
 } report_at_exit;

@@ -80,7 +80,8 @@ std::string joined(const std::vector<std::string>& lines) {
 long rejected_line(const std::vector<std::string>& lines) {
   bool dependencies = false;
   for (size_t i = 0; i < lines.size(); ++i) {
-    if (lines[i].empty()) dependencies = true;
+    if (lines[i].empty())
+      dependencies = true;
     else if (dependencies && lines[i].find("->") == std::string::npos)
       return static_cast<long>(i);
   }
@@ -97,9 +98,9 @@ bool run_and_check(const std::vector<std::string>& lines) {
     run(input.path(), output.path());
   } catch (const failure& error) {
     check(rejected >= 0);
-    check(std::string(error.what()) ==
-          input.path() + ":" + std::to_string(rejected + 1) +
-              ": dependency has no \"->\"");
+    check(std::string(error.what()) == input.path() + ":" +
+                                           std::to_string(rejected + 1) +
+                                           ": dependency has no \"->\"");
     check(output.read() == joined(std::vector<std::string>(
                                lines.begin(), lines.begin() + rejected)));
     return false;

@@ -49,6 +49,7 @@ TEST(SchemaOrder, ComparesNamesByteWiseThenLength) {
     schema smaller;
     schema larger;
   } rows[] = {
+      // clang-format off
       {schema(), schema("")},
       {schema(""), schema("A")},
       {schema("A"), schema("A,B")},
@@ -61,6 +62,7 @@ TEST(SchemaOrder, ComparesNamesByteWiseThenLength) {
       {schema("\xC1"), schema("\xE9")},
       {schema("A\r"), schema("A\xFF")},
       {schema(",A"), schema("A")},  // the empty name comes first
+      // clang-format on
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(render(row.smaller) + " < " + render(row.larger));
@@ -94,8 +96,8 @@ TEST(SchemaAlgebra, UnionDifferenceIntersection) {
 }
 
 TEST(SchemaAlgebra, LawsHoldOnSampleSets) {
-  const std::vector<schema> sets = {schema(),         schema(""),
-                                    schema("A"),      schema("A,B,C"),
+  const std::vector<schema> sets = {schema(),           schema(""),
+                                    schema("A"),        schema("A,B,C"),
                                     schema("B,D,\xE9"), schema("C, D,a")};
   for (const schema& a : sets) {
     EXPECT_EQ(a - a, schema());
