@@ -42,8 +42,9 @@ schema linear_cutoff(const schema& universe, const dependency_map& dependencies,
 // schema adds anything; the dependency is preserved when Y lies in the
 // derived set. An empty map is preserved by every decomposition.
 //
-// universe is the union of the schemas, passed on to the closure; nothing is
-// checked against it. Changes none of its arguments.
+// universe is the union of the schemas; as for linear_cutoff, the result
+// does not depend on it, and nothing is checked against it. Changes none of
+// its arguments.
 bool keep(const schema& universe, const decomposition& schemas,
           const dependency_map& dependencies);
 

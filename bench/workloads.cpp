@@ -143,7 +143,7 @@ std::string wide_table(int scale, bool lossy) {
       if (a == b || !used.insert({std::min(a, b), std::max(a, b)}).second)
         continue;
       const names left = {x.columns[a], x.columns[b]};
-      if (n < 26) {
+      if (n < 28) {
         int c = pick(random, 0, count - 1);
         while (c == a || c == b) c = (c + 1) % count;
         add_dependency(dependencies, left, {x.columns[c]});
