@@ -114,8 +114,7 @@ bool run_and_check(const std::vector<std::string>& lines) {
 
 // The verdict that the definition gives for the input, when it is small
 // enough to find that way: projecting costs 2^n per schema of n names.
-std::optional<bool> verdict_by_definition(
-    const std::vector<std::string>& lines) {
+std::optional<bool> verdict_if_small(const std::vector<std::string>& lines) {
   size_t projection_cost = 0;
   for (const std::string& line : lines) {
     if (line.empty()) break;
@@ -143,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (separator != lines.end())
     for (auto line = separator + 1; line != lines.end(); ++line)
       if (!line->empty()) dependencies.push_back(*line);
-  if (const auto expected = verdict_by_definition(lines))
+  if (const auto expected = verdict_if_small(lines))
     check(verdict == *expected);
 
   std::mt19937 random(static_cast<unsigned>(size));
