@@ -17,12 +17,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "shapes.h"
 #include "workloads.h"
 
 namespace {
@@ -30,12 +32,15 @@ namespace {
 struct sample {
   double seconds;
   long peak_kib;
+  bool finished = true;  // false when the run hit its time limit
 };
 
 // Runs program with args and measures it. A command of the form
 // PROGRAM INPUT OUTPUT gets a fresh OUTPUT: the file is removed first, so
-// that every run creates its output rather than cutting the last one.
-sample measure(const std::vector<std::string>& command) {
+// that every run creates its output rather than cutting the last one. A
+// positive cpu_limit stops the run after that many seconds of CPU time;
+// any other failure ends the benchmark.
+sample measure(const std::vector<std::string>& command, int cpu_limit = 0) {
   if (command.size() == 3) unlink(command[2].c_str());
   std::vector<char*> argv;
   for (const std::string& word : command)
@@ -44,6 +49,11 @@ sample measure(const std::vector<std::string>& command) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t pid = fork();
   if (pid == 0) {
+    if (cpu_limit > 0) {
+      const rlimit limit{static_cast<rlim_t>(cpu_limit),
+                         static_cast<rlim_t>(cpu_limit)};
+      setrlimit(RLIMIT_CPU, &limit);
+    }
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -51,11 +61,15 @@ sample measure(const std::vector<std::string>& command) {
   rusage usage{};
   wait4(pid, &status, 0, &usage);
   const auto end = std::chrono::steady_clock::now();
+  const double seconds = std::chrono::duration<double>(end - start).count();
+  if (cpu_limit > 0 && WIFSIGNALED(status) &&
+      (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL))
+    return {seconds, usage.ru_maxrss, false};
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     std::fprintf(stderr, "%s failed\n", command[0].c_str());
     std::exit(1);
   }
-  return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss};
+  return {seconds, usage.ru_maxrss};
 }
 
 double median(std::vector<double> values) {
@@ -67,27 +81,33 @@ double median(std::vector<double> values) {
 struct timing {
   double median_s, min_s;
   long peak_kib;
+  bool finished = true;  // false when a run hit its time limit
 };
 
 timing summarize(const std::vector<sample>& samples) {
   std::vector<double> seconds;
   long peak = 0;
+  bool finished = true;
   for (const sample& s : samples) {
     seconds.push_back(s.seconds);
     peak = std::max(peak, s.peak_kib);
+    finished = finished && s.finished;
   }
   return {median(seconds), *std::min_element(seconds.begin(), seconds.end()),
-          peak};
+          peak, finished};
 }
 
 // Runs the commands in turn, runs times, so that they share the machine's
-// mood, and returns one timing per command.
+// mood, and returns one timing per command. A command that hits cpu_limit
+// (when positive) is not run again.
 std::vector<timing> side_by_side(
-    const std::vector<std::vector<std::string>>& commands, int runs) {
+    const std::vector<std::vector<std::string>>& commands, int runs,
+    int cpu_limit = 0) {
   std::vector<std::vector<sample>> samples(commands.size());
   for (int r = 0; r < runs; ++r)
     for (size_t c = 0; c < commands.size(); ++c)
-      samples[c].push_back(measure(commands[c]));
+      if (samples[c].empty() || samples[c].back().finished)
+        samples[c].push_back(measure(commands[c], cpu_limit));
   std::vector<timing> result;
   for (const auto& s : samples) result.push_back(summarize(s));
   return result;
@@ -192,7 +212,57 @@ int hostile(const std::string& fdkeep, const std::string& dir) {
   return 0;
 }
 
+// The hostile shapes at a quarter, a half and all of their benchmark size,
+// each run side by side with the echo floor on the same file. A run that
+// takes more than cpu_limit seconds ends its shape.
+int shapes(const std::string& fdkeep, const std::string& echo,
+           const std::string& dir, int runs, int cpu_limit) {
+  std::printf("%-13s %10s %10s %9s %8s %8s %-7s %s\n", "shape", "bytes",
+              "median ms", "peak MiB", "growth", "x echo", "verdict",
+              "targets (growth <= 4.6, x echo <= 100, memory)");
+  const std::string path = dir + "/shape.txt", out = dir + "/shape.out",
+                    floor_out = dir + "/shape.floor";
+  for (const hostile_shape& shape : hostile_shapes()) {
+    double previous_s = 0;
+    for (size_t bytes : {shape.benchmark_bytes / 4, shape.benchmark_bytes / 2,
+                         shape.benchmark_bytes}) {
+      const std::string text_in = make_shape(shape, bytes, false, 1);
+      std::ofstream(path, std::ios::binary) << text_in;
+      const auto t = side_by_side(
+          {{fdkeep, path, out}, {echo, path, floor_out}}, runs, cpu_limit);
+      if (!t[0].finished) {
+        std::printf("%-13s %10zu %10s\n", shape.name, text_in.size(),
+                    ("> " + std::to_string(cpu_limit) + " s").c_str());
+        break;
+      }
+      const double growth = previous_s > 0 ? t[0].median_s / previous_s : 0;
+      const double floor_ratio = t[0].median_s / t[1].median_s;
+      const double memory_limit_kib = 64.0 * text_in.size() / 1024 + 32 * 1024;
+      std::string checks = growth > 4.6     ? "growth MISSED"
+                           : previous_s > 0 ? "growth ok"
+                                            : "";
+      checks +=
+          std::string(checks.empty() ? "" : ", ") +
+          (floor_ratio <= 100 ? "x echo ok" : "x echo MISSED") + ", " +
+          (t[0].peak_kib <= memory_limit_kib ? "memory ok" : "memory MISSED");
+      std::printf(
+          "%-13s %10zu %10.1f %9.1f %8s %8.1f %-7s %s\n", shape.name,
+          text_in.size(), t[0].median_s * 1e3, t[0].peak_kib / 1024.0,
+          previous_s > 0 ? std::to_string(growth).substr(0, 4).c_str() : "-",
+          floor_ratio, verdict_of(out).c_str(), checks.c_str());
+      std::fflush(stdout);
+      previous_s = t[0].median_s;
+    }
+  }
+  for (const std::string& file : {path, out, floor_out})
+    std::remove(file.c_str());
+  return 0;
+}
+
 int main(int argc, char* argv[]) {
+  if (argc >= 5 && std::string(argv[1]) == "--shapes")
+    return shapes(argv[2], argv[3], argv[4], argc > 5 ? std::atoi(argv[5]) : 5,
+                  argc > 6 ? std::atoi(argv[6]) : 60);
   if (argc == 4 && std::string(argv[1]) == "--hostile")
     return hostile(argv[2], argv[3]);
   if (argc >= 5 && std::string(argv[1]) == "--compare")

@@ -1,0 +1,240 @@
+#include "shapes.h"
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+// An input under construction: schema lines and dependency lines.
+struct input {
+  std::vector<std::string> schemas, dependencies;
+
+  void schema(const std::string& line) { schemas.push_back(line); }
+  void dependency(const std::string& left, const std::string& right) {
+    dependencies.push_back(left + "->" + right);
+  }
+
+  // The file, each section shuffled by seed.
+  std::string text(unsigned seed) {
+    std::mt19937 random(seed);
+    std::shuffle(schemas.begin(), schemas.end(), random);
+    std::shuffle(dependencies.begin(), dependencies.end(), random);
+    std::string file;
+    for (const std::string& line : schemas) file += line + '\n';
+    file += '\n';
+    for (const std::string& line : dependencies) file += line + '\n';
+    return file;
+  }
+};
+
+std::string name(const char* stem, int i) { return stem + std::to_string(i); }
+
+// "stem<first>,...,stem<last>".
+std::string run_of(const char* stem, int first, int last) {
+  std::string list;
+  for (int i = first; i <= last; ++i) {
+    if (i > first) list += ',';
+    list += stem;
+    list += std::to_string(i);
+  }
+  return list;
+}
+
+// The goal schema holds from and goal, so that from -> goal holds in it; a
+// lost input replaces it by one that holds goal and an attribute that
+// nothing derives.
+std::string goal_schema(const std::string& from, const std::string& goal,
+                        bool lost) {
+  return lost ? goal + ",lost" : from + "," + goal;
+}
+
+// P pad schemas {h, x_j}, a goal schema {h, z}, h -> z, and n tested
+// dependencies h,x_t -> z. Every pad holds h, so a closure from h that is
+// taken again for every pad costs n each time; z sorts last, so the goal
+// schema comes after the pads.
+std::string hub(int n, bool lost, unsigned seed) {
+  input in;
+  for (int j = 0; j < n * 7 / 8; ++j) in.schema("h," + name("xp", j));
+  in.schema(goal_schema("h", "z", lost));
+  in.dependency("h", "z");
+  for (int t = 0; t < n; ++t) in.dependency("h," + name("xt", t), "z");
+  return in.text(seed);
+}
+
+// Pads {h, x_j, s_1..s_14}, a chain of schemas {t_i, t_i+1, s_i+1} with
+// t_i -> t_i+1,s_i+1 and {t_14, g} with t_14 -> g, and n tested
+// dependencies h,t_0,x_t -> g: every pad's part grows in each of 14 rounds.
+std::string rounds(int n, bool lost, unsigned seed) {
+  constexpr int kRounds = 14;
+  input in;
+  for (int j = 0; j < n * 7 / 8; ++j)
+    in.schema("h," + name("xp", j) + "," + run_of("s", 1, kRounds));
+  for (int i = 0; i < kRounds; ++i) {
+    const std::string next = name("t", i + 1) + "," + name("s", i + 1);
+    in.schema(name("t", i) + "," + next);
+    in.dependency(name("t", i), next);
+  }
+  in.schema(goal_schema(name("t", kRounds), "g", lost));
+  in.dependency(name("t", kRounds), "g");
+  for (int t = 0; t < n; ++t) in.dependency("h,t0," + name("xt", t), "g");
+  return in.text(seed);
+}
+
+// One wide schema {s_1..s_L, x_1..x_3L}, a chain {s_i+1, t_i, t_i+1} with
+// t_i -> t_i+1,s_i+1, {t_L, g} with t_L -> g, and tested dependencies
+// t_0,x_t -> g: the wide schema's part grows by one name per step.
+std::string wide_chain(int n, bool lost, unsigned seed) {
+  const int length = std::max(1, n / 3);
+  input in;
+  in.schema(run_of("s", 1, length) + "," + run_of("x", 1, 3 * length));
+  for (int i = 0; i < length; ++i) {
+    const std::string next = name("t", i + 1) + "," + name("s", i + 1);
+    in.schema(next + "," + name("t", i));
+    in.dependency(name("t", i), next);
+  }
+  in.schema(goal_schema(name("t", length), "g", lost));
+  in.dependency(name("t", length), "g");
+  for (int t = 1; t <= 3 * length; ++t)
+    in.dependency("t0," + name("x", t), "g");
+  return in.text(seed);
+}
+
+// One schema {x_1..x_n, g} and the n dependencies x_t -> g, each of which
+// holds inside it. Lost: g moves to a schema of its own.
+std::string wide(int n, bool lost, unsigned seed) {
+  input in;
+  in.schema(run_of("x", 1, n) + (lost ? "" : ",g"));
+  if (lost) in.schema("g,lost");
+  for (int t = 1; t <= n; ++t) in.dependency(name("x", t), "g");
+  return in.text(seed);
+}
+
+// Schemas {c_i, c_i+1, u} with c_i -> c_i+1, where nothing derives u, and
+// one tested dependency c_0,z -> c_n: a closure that waits for u runs down
+// the whole chain.
+std::string chain(int n, bool lost, unsigned seed) {
+  input in;
+  for (int i = 0; i < n; ++i) {
+    if (lost && i == n - 1) {
+      in.schema(name("c", n) + ",lost");
+    } else {
+      in.schema(name("c", i) + "," + name("c", i + 1) + ",u");
+    }
+    in.dependency(name("c", i), name("c", i + 1));
+  }
+  in.dependency("c0,z", name("c", n));
+  return in.text(seed);
+}
+
+// Designed against an engine that shares work only between schemas that
+// start alike. Pads {h, p_j}; a chain of schemas {h, c_1}, {c_i, c_i+1}
+// with h -> c_1 and c_i -> c_i+1, whose last link c_K determines g and every
+// p_j, kept in one schema; tested dependencies h,q_t -> g. The closure of
+// every pad's part {h} runs down the whole chain.
+std::string shared_start(int n, bool lost, unsigned seed) {
+  const int pads = n / 2, links = n / 2;
+  input in;
+  for (int j = 1; j <= pads; ++j) in.schema("h," + name("p", j));
+  in.schema("h,c1");
+  in.dependency("h", "c1");
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("c", i) + "," + name("c", i + 1));
+    in.dependency(name("c", i), name("c", i + 1));
+  }
+  const std::string end = name("c", links);
+  const std::string targets = "g," + run_of("p", 1, pads);
+  in.schema(lost ? targets + ",lost" : end + "," + targets);
+  in.dependency(end, targets);
+  for (int t = 0; t < n; ++t) in.dependency("h," + name("q", t), "g");
+  return in.text(seed);
+}
+
+// Pads {h, e_j, p_j} whose closures start alike from h, which runs down a
+// chain {h, c_1}, {c_i, c_i+1} (h -> c_1, c_i -> c_i+1). Each tested
+// dependency h,q_t -> g has a schema {q_t, w} (q_t -> w), and a schema
+// {w, e_1..e_n} (w -> e_1..e_n) then gives every pad its e_j, so the pads part
+// ways: h,e_j -> p_j applies, half counted in the common closure, half in
+// the pad's own. The goal schema {p_1..p_n, g} needs every p_j.
+std::string parting(int n, bool lost, unsigned seed) {
+  const int pads = n / 4, links = n / 4;
+  input in;
+  for (int j = 1; j <= pads; ++j) {
+    in.schema("h," + name("e", j) + "," + name("p", j));
+    in.dependency("h," + name("e", j), name("p", j));
+  }
+  in.schema("w," + run_of("e", 1, pads));
+  in.dependency("w", run_of("e", 1, pads));
+  in.schema("h,c1");
+  in.dependency("h", "c1");
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("c", i) + "," + name("c", i + 1));
+    in.dependency(name("c", i), name("c", i + 1));
+  }
+  const std::string sources = run_of("p", 1, pads);
+  in.schema(lost ? "g,lost" : sources + ",g");
+  in.dependency(sources, "g");
+  for (int t = 0; t < n / 2; ++t) {
+    in.schema(name("q", t) + ",w");
+    in.dependency(name("q", t), "w");
+    in.dependency("h," + name("q", t), "g");
+  }
+  return in.text(seed);
+}
+
+// A wide schema {w_0..w_L, s_1..s_L, x_1..x_2L} in which s_i -> w_i, and a
+// chain {t_i, w_i, t_i+1, s_i+1} with t_i,w_i -> t_i+1,s_i+1: each step of the
+// chain needs what the wide schema adds from the step before, so the wide
+// schema's closure must go on from where it stopped, L times per test.
+// Tested dependencies t_0,w_0,x_t -> g.
+std::string zipper(int n, bool lost, unsigned seed) {
+  const int length = std::max(1, n / 3);
+  input in;
+  in.schema(run_of("w", 0, length) + "," + run_of("s", 1, length) + "," +
+            run_of("x", 1, 2 * length));
+  for (int i = 1; i <= length; ++i) in.dependency(name("s", i), name("w", i));
+  for (int i = 0; i < length; ++i) {
+    const std::string next = name("t", i + 1) + "," + name("s", i + 1);
+    const std::string step = name("t", i) + "," + name("w", i);
+    in.schema(step + "," + next);
+    in.dependency(step, next);
+  }
+  in.schema(goal_schema(name("t", length), "g", lost));
+  in.dependency(name("t", length), "g");
+  for (int t = 1; t <= 2 * length; ++t)
+    in.dependency("t0,w0," + name("x", t), "g");
+  return in.text(seed);
+}
+
+}  // namespace
+
+const std::vector<hostile_shape>& hostile_shapes() {
+  static const std::vector<hostile_shape> shapes = {
+      {"hub", "pads share h, whose closure reaches g", hub, 100'000},
+      {"rounds", "pads grow in 14 rounds", rounds, 100'000},
+      {"wide chain", "a wide schema grows one name per step", wide_chain,
+       100'000},
+      {"wide", "n dependencies inside one schema", wide, 1'400'000},
+      {"chain", "a closure that waits for an underivable name", chain,
+       1'400'000},
+      {"shared start", "pads whose common closure runs down a chain",
+       shared_start, 100'000},
+      {"parting", "pads part ways after a common closure", parting, 100'000},
+      {"zipper", "a wide schema needed at every step of a chain", zipper,
+       100'000},
+  };
+  return shapes;
+}
+
+std::string make_shape(const hostile_shape& shape, size_t bytes, bool lost,
+                       unsigned seed) {
+  // Sizes grow nearly in proportion to n (names get longer), so a few
+  // rescalings find n for the size.
+  int n = 64;
+  std::string text = shape.make(n, lost, seed);
+  for (int step = 0; step < 3; ++step) {
+    n = std::max<int>(
+        6, static_cast<int>(static_cast<double>(bytes) / text.size() * n));
+    text = shape.make(n, lost, seed);
+  }
+  return text;
+}
