@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -303,11 +304,31 @@ bool take_line(std::string_view line, input_model& model) {
 // Analysis
 //
 // The analysis works on numbers, not names: attribute names are numbered once
-// per test, and dependencies and schemas become rows of numbers in flat
-// arrays. Working sets are reset by stamping, so that one closure costs what
-// it touches, not the size of the dependency map.
+// per run, and dependencies and schemas become rows of numbers in flat
+// arrays. Working sets are reset by stamping, so that each step costs what it
+// touches, not the size of the input.
+//
+// A dependency X -> Y is tested by growing its derived set Z from X; each
+// schema adds what the closure of its part of Z (under all dependencies)
+// reaches of its own names. No such closure can leave C, the closure of X, so
+// a test first computes C and then works inside it: only the dependencies
+// that C applies are followed, only schemas that hold a name of C outside X
+// can add anything, and a schema is done once every name it holds of C is
+// derived. A schema's closure is taken once and resumed, never restarted,
+// when its part grows; schemas whose parts start alike share one closure until
+// their parts part ways, and each then goes on from the shared one without
+// copying it.
+//
+// The cost of one test, with M the size of the dependencies and S that of the
+// schemas: computing C and finding the schemas that can add to Z take O(M +
+// S); every name that joins Z costs O(1) per schema that holds it; the
+// closures cost O(c) each, where c is the size of the dependencies that C
+// applies. With k closures that neither share nor stop early, one test costs
+// O(M + S + k c) and N tests O(N (M + S + k c)): quadratic in the input
+// unless many schemas need long closures of their own, cubic at worst.
 
-using number = uint32_t;  // an attribute, a dependency or a schema
+using number = uint32_t;  // an attribute, a dependency, a schema or a closure
+constexpr number kNone = UINT32_MAX;
 
 // Rows of numbers in one flat array: row r is values[offsets[r]] up to
 // values[offsets[r + 1]].
@@ -315,10 +336,24 @@ class table {
  public:
   size_t size() const { return offsets_.size() - 1; }
   std::span<const number> operator[](size_t row) const {
-    return {values_.data() + offsets_[row], values_.data() + offsets_[row + 1]};
+    return {values_.data() + offsets_[row], offsets_[row + 1] - offsets_[row]};
   }
+  size_t value_count() const { return values_.size(); }
   void push(number value) { values_.push_back(value); }
   void end_row() { offsets_.push_back(static_cast<number>(values_.size())); }
+
+  // True when the row, sorted ascending, holds value.
+  bool sorted_row_holds(size_t row, number value) const {
+    const std::span<const number> values = (*this)[row];
+    return std::binary_search(values.begin(), values.end(), value);
+  }
+
+  // Sorts every row ascending.
+  void sort_rows() {
+    for (size_t row = 0; row < size(); ++row)
+      std::sort(values_.begin() + offsets_[row],
+                values_.begin() + offsets_[row + 1]);
+  }
 
   // The inverted table, with one row for each value below width: row v lists
   // in ascending order the rows that hold v.
@@ -472,7 +507,7 @@ class stamped_set {
 };
 
 // A dependency map and a decomposition with names replaced by numbers, built
-// once and then read by every closure of a test.
+// once and then read by every test.
 struct dependency_graph {
   dependency_graph(const dependency_map& dependencies,
                    const decomposition& schemas) {
@@ -481,18 +516,32 @@ struct dependency_graph {
       add_row(right, right_side);
     }
     for (const schema& s : schemas) add_row(members, s);
+    members.sort_rows();
     dependents = left.inverted(names.size());
+    containing = members.inverted(names.size());
     for (number d = 0; d < left.size(); ++d)
       if (left[d].empty()) unconditional.push_back(d);
   }
 
   size_t dependency_count() const { return left.size(); }
+  size_t schema_count() const { return members.size(); }
+  // The numbers that the dependencies and the schemas hold.
+  size_t size() const {
+    return left.value_count() + right.value_count() + members.value_count();
+  }
+
+  // True when schema s holds attribute.
+  bool holds(number s, number attribute) const {
+    return members.sorted_row_holds(s, attribute);
+  }
 
   name_table names;
   table left;        // per dependency, in map order: its left side
   table right;       // per dependency: its right side
-  table members;     // per schema, in decomposition order: its attributes
+  table members;     // per schema, in decomposition order: its attributes,
+                     // in ascending numbers
   table dependents;  // per attribute: the dependencies whose left side holds it
+  table containing;  // per attribute: the schemas that hold it
   std::vector<number> unconditional;  // dependencies with an empty left side
 
  private:
@@ -502,36 +551,68 @@ struct dependency_graph {
   }
 };
 
-// A first-in first-out queue of numbers below a fixed bound in which each
-// number waits at most once at a time; empties in constant time.
-class work_queue {
+// A hash map from 64-bit keys to numbers that empties in constant time: a
+// slot is in use while its stamp is the current one. Open addressing with
+// linear probing, never more than half full; it keeps the largest size it
+// has needed.
+class scratch_map {
  public:
-  explicit work_queue(size_t bound) : waiting_(bound) {}
-
-  bool empty() const { return head_ == items_.size(); }
-
-  void push(number value) {
-    if (waiting_.marked(value)) return;
-    waiting_.mark(value);
-    items_.push_back(value);
+  // The value of key, or nullptr when key is absent.
+  const number* find(uint64_t key) const {
+    for (size_t i = home(key);; i = (i + 1) & mask()) {
+      const slot& s = slots_[i];
+      if (s.stamp != stamp_) return nullptr;
+      if (s.key == key) return &s.value;
+    }
   }
 
-  number pop() {
-    const number value = items_[head_++];
-    waiting_.unmark(value);
-    return value;
+  // The value of key, and true when key was absent and has been added with
+  // the value 0. The pointer is valid until the next key is added.
+  std::pair<number*, bool> add(uint64_t key) {
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    size_t i = home(key);
+    while (slots_[i].stamp == stamp_ && slots_[i].key != key)
+      i = (i + 1) & mask();
+    slot& s = slots_[i];
+    if (s.stamp == stamp_) return {&s.value, false};
+    s = {key, 0, stamp_};
+    ++size_;
+    return {&s.value, true};
   }
 
   void clear() {
-    items_.clear();
-    head_ = 0;
-    waiting_.clear();
+    size_ = 0;
+    if (++stamp_ == 0) {  // the stamps wrapped around: forget them all
+      for (slot& s : slots_) s.stamp = 0;
+      stamp_ = 1;
+    }
   }
 
  private:
-  marks waiting_;
-  std::vector<number> items_;
-  size_t head_ = 0;
+  struct slot {
+    uint64_t key = 0;
+    number value = 0;
+    number stamp = 0;
+  };
+
+  size_t mask() const { return mask_; }
+  size_t home(uint64_t key) const {
+    return ((key * 0x9E3779B97F4A7C15u) >> 32) & mask_;
+  }
+
+  void grow() {
+    std::vector<slot> old(2 * slots_.size());
+    old.swap(slots_);
+    mask_ = slots_.size() - 1;
+    size_ = 0;
+    for (const slot& s : old)
+      if (s.stamp == stamp_) *add(s.key).first = s.value;
+  }
+
+  std::vector<slot> slots_ = std::vector<slot>(64);  // a power of two
+  size_t mask_ = 63;
+  size_t size_ = 0;
+  number stamp_ = 1;
 };
 
 // Closes sets of attributes under the dependencies of a graph: the textbook
@@ -543,180 +624,580 @@ class closure {
   explicit closure(const dependency_graph& graph)
       : graph_(graph),
         reached_(graph.names.size()),
-        target_(graph.names.size()),
+        applied_(graph.dependency_count()),
         counted_(graph.dependency_count()),
         missing_(graph.dependency_count()) {}
 
-  // Closes start completely: afterwards reached() holds start and every
-  // attribute that the dependencies reach from it.
+  // Closes start: afterwards reached() holds start and every attribute that
+  // the dependencies reach from it, and applied() every dependency whose left
+  // side lies within reached().
   void compute(std::span<const number> start) {
-    target_.clear();
-    unreached_target_ = SIZE_MAX;
-    close(start);
-  }
-
-  // Closes start as far as one schema needs, stopping once every member of
-  // the schema is reached: afterwards reached() holds every member that the
-  // closure of start holds, and perhaps more. Requires start to lie within
-  // members.
-  void compute_within(std::span<const number> start,
-                      std::span<const number> members) {
-    target_.clear();
-    for (number attribute : members) target_.insert(attribute);
-    unreached_target_ = members.size();
-    close(start);
-  }
-
-  const stamped_set& reached() const { return reached_; }
-
- private:
-  void close(std::span<const number> start) {
     reached_.clear();
+    applied_.clear();
     counted_.clear();
-    for (number attribute : start) reach(attribute);
+    for (number attribute : start) reached_.insert(attribute);
     for (number dependency : graph_.unconditional) apply(dependency);
     // reached_ lists every attribute once; walking the list processes each
     // newly reached one, whose dependents then miss one name less.
     const std::vector<number>& queue = reached_.members();
-    for (size_t next = 0; next < queue.size() && unreached_target_ > 0; ++next)
+    for (size_t next = 0; next < queue.size(); ++next)
       for (number dependency : graph_.dependents[queue[next]]) {
-        if (counted_.insert(dependency))
+        if (!counted_.marked(dependency)) {
+          counted_.mark(dependency);
           missing_[dependency] =
               static_cast<number>(graph_.left[dependency].size());
+        }
         if (--missing_[dependency] == 0) apply(dependency);
       }
   }
 
-  void reach(number attribute) {
-    if (reached_.insert(attribute) && target_.contains(attribute))
-      --unreached_target_;
-  }
+  const stamped_set& reached() const { return reached_; }
+  const stamped_set& applied() const { return applied_; }
 
+ private:
   void apply(number dependency) {
-    for (number attribute : graph_.right[dependency]) reach(attribute);
+    applied_.insert(dependency);
+    for (number attribute : graph_.right[dependency])
+      reached_.insert(attribute);
   }
 
   const dependency_graph& graph_;
   stamped_set reached_;
-  stamped_set target_;           // the schema being served, if any
-  size_t unreached_target_ = 0;  // members of target_ not yet reached
-  stamped_set counted_;          // dependencies whose missing_ count is live
+  stamped_set applied_;
+  marks counted_;                // dependencies whose missing_ count is live
   std::vector<number> missing_;  // per dependency: left-side names unreached
+};
+
+// Remembers, across tests, parts of schemas whose closure reaches every name
+// of the schema: the schema's part then gives the whole schema, and the
+// closure need not be taken again. Keyed by schema and part. Holds at most a
+// fixed number of numbers, in proportion to the input; when full, it forgets
+// everything and starts over.
+class whole_schema_memo {
+ public:
+  explicit whole_schema_memo(size_t limit) : limit_(limit) {}
+
+  // True when the closure of part reaches every name of schema s.
+  bool contains(number s, std::span<const number> part) const {
+    const number* at = index_.find(hash(s, part));
+    return at != nullptr && keys_[*at] == s && keys_[*at + 1] == part.size() &&
+           std::equal(part.begin(), part.end(), keys_.begin() + *at + 2);
+  }
+
+  // Remembers that the closure of part reaches every name of schema s.
+  void insert(number s, std::span<const number> part) {
+    if (keys_.size() + part.size() + 2 > limit_) {
+      keys_.clear();
+      index_.clear();
+    }
+    const auto [at, added] = index_.add(hash(s, part));
+    if (!added) return;  // a collision: the first key stays
+    *at = static_cast<number>(keys_.size());
+    keys_.push_back(s);
+    keys_.push_back(static_cast<number>(part.size()));
+    keys_.insert(keys_.end(), part.begin(), part.end());
+  }
+
+ private:
+  static uint64_t hash(number s, std::span<const number> part) {
+    uint64_t hash = (14695981039346656037u ^ s) * 1099511628211u;  // FNV-1a
+    for (number attribute : part) hash = (hash ^ attribute) * 1099511628211u;
+    return hash;
+  }
+
+  size_t limit_;
+  scratch_map index_;         // hash of a key to its place in keys_
+  std::vector<number> keys_;  // schema, size of the part, the part
 };
 
 // Tests the dependencies of one graph for preservation, one at a time,
 // reusing its working sets from one dependency to the next.
+//
+// Within a test, a schema is looked at when it first holds a derived name:
+// it counts the names it holds of the left side's closure that are not
+// derived yet, and it is done when none is left. Its closure is a node, which
+// holds the names it has reached and the counters of the dependencies it has
+// touched, in two hash maps keyed by node. A schema gets a node once its part
+// holds a name that starts a dependency: at the start, schemas whose parts of
+// the left side are equal share one node; later, a schema whose part grows
+// gets a node of its own. A schema that leaves a shared node goes on from
+// it, reading what the shared node holds and keeping only what differs; the
+// shared node is closed first and changes no more. A node of its own grows
+// in place.
 class preservation_test {
  public:
   explicit preservation_test(const dependency_graph& graph)
       : graph_(graph),
-        containing_(graph.members.inverted(graph.names.size())),
-        close_(graph),
+        whole_(graph),
         derived_(graph.names.size()),
         wanted_(graph.names.size()),
-        queue_(graph.members.size()) {}
+        seen_(graph.schema_count()),
+        missing_(graph.schema_count()),
+        node_of_(graph.schema_count()),
+        relevant_built_(graph.names.size()),
+        relevant_at_(graph.names.size()),
+        memo_(4 * graph.size() + 4096) {}
 
   // True when the derived set of the dependency's left side takes in its
-  // right side. The derived set grows by what a schema's closure adds to the
-  // schema's part of it; only schemas whose part has grown are visited
-  // again, and the test stops as soon as the right side is derived.
+  // right side. Stops as soon as it does.
   bool preserved(number dependency) {
+    const std::span<const number> left = graph_.left[dependency];
     derived_.clear();
     wanted_.clear();
-    for (number attribute : graph_.left[dependency]) derived_.insert(attribute);
+    for (number attribute : left) derived_.insert(attribute);
     for (number attribute : graph_.right[dependency]) {
       if (derived_.contains(attribute)) continue;
-      if (containing_[attribute].empty()) return false;  // never derivable
+      if (graph_.containing[attribute].empty()) return false;  // underivable
       wanted_.insert(attribute);
     }
-    size_t missing = wanted_.members().size();
-    if (missing == 0 || inside_one_schema(dependency)) return true;
+    wanted_left_ = wanted_.members().size();
+    if (wanted_left_ == 0 || inside_one_schema(left)) return true;
 
-    queue_.clear();
-    if (!graph_.unconditional.empty())  // then even an empty part can grow
-      for (number s = 0; s < graph_.members.size(); ++s) queue_.push(s);
-    for (number attribute : graph_.left[dependency])
-      for (number s : containing_[attribute]) queue_.push(s);
-    while (!queue_.empty()) {
-      const number s = queue_.pop();
-      for (number attribute : contribution(s)) {
-        if (!derived_.insert(attribute)) continue;
-        if (wanted_.contains(attribute) && --missing == 0) return true;
-        for (number other : containing_[attribute])
-          if (other != s) queue_.push(other);
-      }
-    }
-    return false;
+    whole_.compute(left);
+    reset();
+    start(left);
+    return grow_to_the_end();
   }
 
  private:
+  // The closure of a part, held for the schemas whose part it is.
+  struct node {
+    number parent;     // the shared node this one goes on from, or kNone
+    number residents;  // schemas, still adding, whose closure this is
+    number first_resident, resident_slots;           // in residents_, some gone
+    number part_begin, part_size;                    // in parts_
+    number first_event = kNone, last_event = kNone;  // names to process
+    bool shared = false;   // others go on from it: it must not change
+    bool waiting = false;  // on ready_
+    // The one schema of a node that has grown from its part alone, or
+    // kNone; and how many names of that schema the node has reached.
+    number schema = kNone, members_reached = 0;
+  };
+  struct event {
+    number attribute, next;
+  };
+
+  static uint64_t key(number node, number value) {
+    return uint64_t{node} << 32 | value;
+  }
+
   // True when one schema holds both sides of the dependency, which then
-  // holds inside that schema. Expects derived_ to hold the left side and
-  // wanted_ the rest of the right side.
-  bool inside_one_schema(number dependency) const {
-    const std::span<const number> left = graph_.left[dependency];
-    if (left.empty()) return false;
-    // Only the schemas that hold the rarest left-side name are candidates.
-    number rarest = left[0];
-    for (number attribute : left)
-      if (containing_[attribute].size() < containing_[rarest].size())
+  // holds inside that schema. Expects wanted_ to hold the rest of the right
+  // side. Only the schemas that hold the rarest name are candidates.
+  bool inside_one_schema(std::span<const number> left) const {
+    number rarest = wanted_.members().front();
+    auto fewer = [&](number attribute) {
+      if (graph_.containing[attribute].size() <
+          graph_.containing[rarest].size())
         rarest = attribute;
-    const size_t sides = left.size() + wanted_.members().size();
-    for (number s : containing_[rarest]) {
-      size_t held = 0;
-      for (number attribute : graph_.members[s])
-        held += derived_.contains(attribute) || wanted_.contains(attribute);
-      if (held == sides) return true;
+    };
+    for (number attribute : left) fewer(attribute);
+    for (number attribute : wanted_.members()) fewer(attribute);
+    for (number s : graph_.containing[rarest]) {
+      auto held = [&](number attribute) { return graph_.holds(s, attribute); };
+      if (std::all_of(left.begin(), left.end(), held) &&
+          std::all_of(wanted_.members().begin(), wanted_.members().end(), held))
+        return true;
     }
     return false;
   }
 
-  // The members of schema s that the closure of its part of derived_
-  // reaches. Many dependencies reach the same parts of the same schemas, so
-  // results are remembered by schema and part, up to kMemoLimit numbers.
-  const std::vector<number>& contribution(number s) {
-    const std::span<const number> members = graph_.members[s];
-    key_.assign(1, s);
-    for (number attribute : members)
-      if (derived_.contains(attribute)) key_.push_back(attribute);
-    const auto known = memo_.find(key_);
-    if (known != memo_.end()) return known->second;
-
-    const std::span<const number> start(key_.begin() + 1, key_.end());
-    scratch_.clear();
-    if (start.size() == members.size()) return scratch_;  // nothing to add
-    close_.compute_within(start, members);
-    for (number attribute : members)
-      if (close_.reached().contains(attribute)) scratch_.push_back(attribute);
-    // A closure that reached little is cheaper to redo than to remember.
-    if (close_.reached().members().size() < kWorthRemembering ||
-        memo_size_ > kMemoLimit)
-      return scratch_;
-    memo_size_ += key_.size() + scratch_.size();
-    return memo_.emplace(key_, scratch_).first->second;
+  void reset() {
+    seen_.clear();
+    nodes_.clear();
+    events_.clear();
+    ready_.clear();
+    ready_head_ = 0;
+    grows_.clear();
+    grow_head_ = 0;
+    reached_.clear();
+    counters_.clear();
+    parts_.clear();
+    residents_.clear();
+    part_nodes_.clear();
+    relevant_built_.clear();
+    relevant_.clear();
   }
 
-  struct numbers_hash {
-    size_t operator()(const std::vector<number>& values) const {
-      uint64_t hash = 14695981039346656037u;  // FNV-1a over the numbers
-      for (number value : values) hash = (hash ^ value) * 1099511628211u;
-      return hash;
+  // Looks at the schemas that hold a name of the left side (every schema,
+  // when a dependency with an empty left side makes even an empty part
+  // grow), gives those that can still add the node of their part of the left
+  // side, shared with the schemas whose part is the same, and seeds the
+  // nodes.
+  void start(std::span<const number> left) {
+    const bool unconditional = !graph_.unconditional.empty();
+    if (unconditional) {
+      for (number s = 0; s < graph_.schema_count(); ++s) look_at(s);
+    } else {
+      for (number attribute : left)
+        for (number s : graph_.containing[attribute]) look_at(s);
     }
-  };
-  static constexpr size_t kWorthRemembering = 16;
-  static constexpr size_t kMemoLimit = size_t{1} << 24;
+    sorted_left_.assign(left.begin(), left.end());
+    std::sort(sorted_left_.begin(), sorted_left_.end());
+    for (number s : seen_.members()) {
+      if (missing_[s] == 0) continue;
+      const number begin = static_cast<number>(parts_.size());
+      add_part(s);
+      if (parts_.size() == begin && !unconditional) continue;  // no node yet
+      node_of_[s] = node_for_part(begin);
+      ++nodes_[node_of_[s]].residents;
+    }
+    list_residents();
+    for (number n = 0; n < nodes_.size(); ++n) {
+      if (nodes_[n].residents == 1 && nodes_[n].part_size > 0) {
+        const number s = residents_[nodes_[n].first_resident];
+        if (memo_.contains(s, part_of(n))) {
+          finish(s);
+          continue;
+        }
+        nodes_[n].schema = s;
+      }
+      for (number attribute : part_of(n)) reach(n, attribute);
+      for (number dependency : graph_.unconditional)
+        for (number attribute : graph_.right[dependency]) reach(n, attribute);
+    }
+  }
+
+  // Starts counting for schema s when it is first looked at in a test: the
+  // names it holds of the left side's closure that are not derived yet. It
+  // has no node yet. Walks the schema or looks the closure's names up in it,
+  // whichever is shorter.
+  void look_at(number s) {
+    if (!seen_.insert(s)) return;
+    node_of_[s] = kNone;
+    const std::span<const number> members = graph_.members[s];
+    const std::vector<number>& closure = whole_.reached().members();
+    number missing = 0;
+    if (members.size() <= closure.size() * std::bit_width(members.size())) {
+      for (number attribute : members)
+        missing += whole_.reached().contains(attribute) &&
+                   !derived_.contains(attribute);
+    } else {
+      for (number attribute : closure)
+        missing += !derived_.contains(attribute) && graph_.holds(s, attribute);
+    }
+    missing_[s] = missing;
+  }
+
+  // Appends to parts_ the names of the left side that schema s holds, in
+  // ascending order: by walking the schema or by looking each name up in it,
+  // whichever is shorter.
+  void add_part(number s) {
+    const std::span<const number> members = graph_.members[s];
+    if (members.size() <=
+        sorted_left_.size() * std::bit_width(members.size())) {
+      for (number attribute : members)
+        if (derived_.contains(attribute)) parts_.push_back(attribute);
+    } else {
+      for (number attribute : sorted_left_)
+        if (graph_.holds(s, attribute)) parts_.push_back(attribute);
+    }
+  }
+
+  // The node for the part that starts at parts_[begin] and ends at the end
+  // of parts_: a new one, or the one of an earlier equal part, whose copy is
+  // then dropped.
+  number node_for_part(number begin) {
+    const std::span<const number> part(parts_.data() + begin,
+                                       parts_.size() - begin);
+    uint64_t hash = 14695981039346656037u;  // FNV-1a over the numbers
+    for (number attribute : part) hash = (hash ^ attribute) * 1099511628211u;
+    for (;; ++hash) {  // on a collision, the next hash
+      const number* known = part_nodes_.find(hash);
+      if (known == nullptr) break;
+      if (std::ranges::equal(part, part_of(*known))) {
+        parts_.resize(begin);
+        return *known;
+      }
+    }
+    const number n = new_node(kNone, kNone);
+    nodes_[n].part_begin = begin;
+    nodes_[n].part_size = static_cast<number>(part.size());
+    *part_nodes_.add(hash).first = n;
+    return n;
+  }
+
+  // Lists the schemas of each node together in residents_, by counting.
+  void list_residents() {
+    std::vector<number>& next = scratch_;
+    next.assign(nodes_.size() + 1, 0);
+    number listed = 0;
+    for (number s : seen_.members())
+      if (missing_[s] > 0 && node_of_[s] != kNone) {
+        ++next[node_of_[s] + 1];
+        ++listed;
+      }
+    for (size_t n = 0; n < nodes_.size(); ++n) {
+      next[n + 1] += next[n];
+      nodes_[n].first_resident = next[n];
+      nodes_[n].resident_slots = nodes_[n].residents;
+    }
+    residents_.resize(listed);
+    for (number s : seen_.members())
+      if (missing_[s] > 0 && node_of_[s] != kNone)
+        residents_[next[node_of_[s]]++] = s;
+  }
+
+  // A new node that goes on from parent (or kNone), with its one schema s
+  // (or none, when s is kNone).
+  number new_node(number parent, number s) {
+    nodes_.push_back({.parent = parent,
+                      .residents = s == kNone ? 0u : 1u,
+                      .first_resident = static_cast<number>(residents_.size()),
+                      .resident_slots = s == kNone ? 0u : 1u,
+                      .part_begin = 0,
+                      .part_size = 0});
+    if (s != kNone) residents_.push_back(s);
+    return static_cast<number>(nodes_.size() - 1);
+  }
+
+  std::span<const number> part_of(number n) const {
+    return {parts_.data() + nodes_[n].part_begin, nodes_[n].part_size};
+  }
+
+  // Grows the derived set until no closure adds to it or it takes in the
+  // right side; true in the second case.
+  bool grow_to_the_end() {
+    for (;;) {
+      if (wanted_left_ == 0) return true;
+      if (ready_head_ < ready_.size()) {
+        const number n = ready_[ready_head_++];
+        nodes_[n].waiting = false;
+        drain(n);
+      } else if (grow_head_ < grows_.size()) {
+        const auto [s, attribute] = grows_[grow_head_++];
+        grow(s, attribute);
+      } else {
+        return false;
+      }
+    }
+  }
+
+  bool alive(const node& n) const { return n.residents > 0 || n.shared; }
+
+  // Processes the names that node n has reached, until none is left, the
+  // node has no schema left to serve, or the right side is derived.
+  void drain(number n) {
+    while (nodes_[n].first_event != kNone && alive(nodes_[n]) &&
+           wanted_left_ > 0) {
+      node& x = nodes_[n];
+      const event e = events_[x.first_event];
+      x.first_event = e.next;
+      if (e.next == kNone) x.last_event = kNone;
+      process(n, e.attribute);
+    }
+  }
+
+  // Counts a name that node n has reached off the dependencies whose left
+  // side holds it, and applies those that have no name left to wait for.
+  void process(number n, number attribute) {
+    const auto [begin, size] = relevant(attribute);
+    for (number i = begin; i < begin + size; ++i) {
+      const number dependency = relevant_[i];
+      const auto [count, added] = counters_.add(key(n, dependency));
+      if (added) *count = inherited_count(n, dependency);
+      if (--*count > 0) continue;
+      for (number reached : graph_.right[dependency]) {
+        reach(n, reached);
+        if (wanted_left_ == 0 || !alive(nodes_[n])) return;
+      }
+    }
+  }
+
+  bool reached(number n, number attribute) const {
+    const number parent = nodes_[n].parent;
+    return reached_.find(key(n, attribute)) != nullptr ||
+           (parent != kNone &&
+            reached_.find(key(parent, attribute)) != nullptr);
+  }
+
+  // Node n reaches attribute: it is offered to the node's schemas at once,
+  // so that a schema is done as soon as it can be, and joins the node's
+  // names to process.
+  void reach(number n, number attribute) {
+    const number parent = nodes_[n].parent;
+    if (parent != kNone && reached_.find(key(parent, attribute)) != nullptr)
+      return;
+    if (!reached_.add(key(n, attribute)).second) return;
+    offer(n, attribute);
+    const number e = static_cast<number>(events_.size());
+    events_.push_back({attribute, kNone});
+    node& x = nodes_[n];
+    if (x.last_event == kNone) {
+      x.first_event = e;
+    } else {
+      events_[x.last_event].next = e;
+    }
+    x.last_event = e;
+    if (!x.waiting) {
+      x.waiting = true;
+      ready_.push_back(n);
+    }
+  }
+
+  // How many left-side names of dependency node n had not reached before it
+  // counted any of its own: as many as the node it goes on from had not.
+  number inherited_count(number n, number dependency) const {
+    const number parent = nodes_[n].parent;
+    if (parent != kNone)
+      if (const number* shared = counters_.find(key(parent, dependency)))
+        return *shared;
+    return static_cast<number>(graph_.left[dependency].size());
+  }
+
+  // The dependencies whose left side holds attribute and that the closure
+  // of the left side applies, as a range of relevant_: only those can apply
+  // in a node. Each list is built on first use in a test.
+  std::pair<number, number> relevant(number attribute) {
+    if (!relevant_built_.marked(attribute)) {
+      relevant_built_.mark(attribute);
+      const number begin = static_cast<number>(relevant_.size());
+      for (number dependency : graph_.dependents[attribute])
+        if (whole_.applied().contains(dependency))
+          relevant_.push_back(dependency);
+      relevant_at_[attribute] = {begin, relevant_.size() - begin};
+    }
+    return relevant_at_[attribute];
+  }
+
+  // If a schema of node n holds attribute and it is not derived yet, it
+  // joins the derived set. Walks the node's schemas or the attribute's,
+  // whichever list is shorter. A node that has grown from its one schema's
+  // part alone also counts the schema's names it reaches: once it has
+  // reached them all, that part is remembered as giving the whole schema.
+  void offer(number n, number attribute) {
+    node& x = nodes_[n];
+    if (x.schema != kNone) {
+      if (!graph_.holds(x.schema, attribute)) return;
+      if (++x.members_reached == graph_.members[x.schema].size())
+        memo_.insert(x.schema, part_of(n));
+      if (!derived_.contains(attribute) && missing_[x.schema] > 0)
+        derive(attribute);
+      return;
+    }
+    if (derived_.contains(attribute)) return;
+    const std::span<const number> holders = graph_.containing[attribute];
+    if (x.resident_slots <= holders.size()) {
+      for (number i = 0; i < x.resident_slots; ++i) {
+        const number s = residents_[x.first_resident + i];
+        if (serves(n, s) && graph_.holds(s, attribute))
+          return derive(attribute);
+      }
+    } else {
+      for (number s : holders)
+        if (seen_.contains(s) && serves(n, s)) return derive(attribute);
+    }
+  }
+
+  // True when node n holds the closure of schema s, which still adds.
+  bool serves(number n, number s) const {
+    return node_of_[s] == n && missing_[s] > 0;
+  }
+
+  // Attribute joins the derived set: the schemas that hold it have one name
+  // less to wait for, and their parts grow. A name that starts no dependency
+  // leaves every closure as it was but for itself, and it is derived already,
+  // so then no part needs to grow.
+  void derive(number attribute) {
+    derived_.insert(attribute);
+    if (wanted_.contains(attribute) && --wanted_left_ == 0) return;
+    const bool starts_dependencies = relevant(attribute).second > 0;
+    for (number s : graph_.containing[attribute]) {
+      if (!seen_.contains(s)) {
+        look_at(s);  // attribute is derived already: not counted
+      } else if (missing_[s] > 0 && --missing_[s] == 0) {
+        if (node_of_[s] != kNone) --nodes_[node_of_[s]].residents;  // done
+      }
+      if (missing_[s] > 0 && starts_dependencies)
+        grows_.push_back({s, attribute});
+    }
+  }
+
+  // Every name of schema s joins the derived set.
+  void finish(number s) {
+    for (number attribute : graph_.members[s]) {
+      if (missing_[s] == 0 || wanted_left_ == 0) return;
+      if (!derived_.contains(attribute)) derive(attribute);
+    }
+  }
+
+  // The part of schema s grows by attribute, which starts a dependency: its
+  // node reaches it. A schema without a node gets one; a schema that shares
+  // its node first parts ways.
+  void grow(number s, number attribute) {
+    if (missing_[s] == 0) return;
+    number n = node_of_[s];
+    if (n == kNone) {
+      n = own_node(s, attribute);
+      if (n != kNone) reach(n, attribute);
+      return;
+    }
+    if (reached(n, attribute)) return;
+    const auto alone = [&] {
+      return nodes_[n].residents == 1 && !nodes_[n].shared;
+    };
+    if (!alone()) {
+      drain(n);  // a node that others go on from must be closed
+      if (wanted_left_ == 0 || missing_[s] == 0 || reached(n, attribute))
+        return;
+      if (!alone()) n = part_ways(n, s);
+    }
+    nodes_[n].schema = kNone;  // grown beyond its part: not remembered
+    reach(n, attribute);
+  }
+
+  // The first node of schema s, whose part has grown from nothing to
+  // attribute, or kNone when the closure of that part is known to give the
+  // whole schema.
+  number own_node(number s, number attribute) {
+    if (memo_.contains(s, {&attribute, 1})) {
+      finish(s);
+      return kNone;
+    }
+    const number own = new_node(kNone, s);
+    nodes_[own].part_begin = static_cast<number>(parts_.size());
+    nodes_[own].part_size = 1;
+    nodes_[own].schema = s;
+    parts_.push_back(attribute);
+    node_of_[s] = own;
+    return own;
+  }
+
+  // Schema s leaves the shared node n for a node of its own that goes on
+  // from n, and returns it.
+  number part_ways(number n, number s) {
+    --nodes_[n].residents;
+    nodes_[n].shared = true;
+    const number own = new_node(n, s);
+    node_of_[s] = own;
+    return own;
+  }
 
   const dependency_graph& graph_;
-  const table containing_;  // per attribute: the schemas that hold it
-  closure close_;
-  std::unordered_map<std::vector<number>, std::vector<number>, numbers_hash>
-      memo_;  // schema and its part of derived_, to what the part reaches
-  size_t memo_size_ = 0;         // numbers held by memo_
-  std::vector<number> key_;      // the key being looked up
-  std::vector<number> scratch_;  // a result not remembered
-  stamped_set derived_;          // the derived set of the dependency under test
-  stamped_set wanted_;           // right-side names not in the left side
-  work_queue queue_;             // schemas whose part of derived_ has grown
+  closure whole_;        // the closure of the left side under every dependency
+  stamped_set derived_;  // the derived set of the dependency under test
+  stamped_set wanted_;   // right-side names not in the left side
+  size_t wanted_left_ = 0;       // those not derived yet
+  stamped_set seen_;             // schemas looked at in this test
+  std::vector<number> missing_;  // per schema seen: names of C not derived
+  std::vector<number> node_of_;  // per schema seen: its node, or kNone
+  std::vector<number> sorted_left_;
+  std::vector<number> parts_;      // the parts that nodes start from
+  std::vector<number> residents_;  // the schemas of each node, together
+  std::vector<number> scratch_;
+  scratch_map part_nodes_;  // hash of a part to its node
+  std::vector<node> nodes_;
+  std::vector<event> events_;  // the queues of the nodes, linked
+  std::vector<number> ready_;  // nodes with names to process
+  size_t ready_head_ = 0;
+  std::vector<std::pair<number, number>> grows_;  // schema, attribute
+  size_t grow_head_ = 0;
+  scratch_map reached_;   // node and attribute: reached
+  scratch_map counters_;  // node and dependency: left-side names unreached
+  marks relevant_built_;  // attributes whose relevant list is built
+  std::vector<std::pair<number, number>> relevant_at_;  // begin, size
+  std::vector<number> relevant_;
+  whole_schema_memo memo_;  // kept from one test to the next
 };
 
 }  // namespace

@@ -76,9 +76,23 @@ std::optional<bool> preserved_by_definition(
   return true;
 }
 
-std::optional<bool> verdict_by_definition(std::string_view input) {
-  decomposition schemas;
-  dependency_map dependencies;
+bool preserved_by_passes(const decomposition& schemas,
+                         const dependency_map& dependencies) {
+  for (const auto& [left, right] : dependencies) {
+    schema derived = left;
+    for (schema before; derived != before;) {
+      before = derived;
+      for (const schema& s : schemas)
+        derived =
+            derived + closure_by_definition(dependencies, derived * s) * s;
+    }
+    if (!derived.contains(right)) return false;
+  }
+  return true;
+}
+
+bool read_input(std::string_view input, decomposition& schemas,
+                dependency_map& dependencies) {
   bool in_schemas = true;
   while (!input.empty()) {
     const size_t feed = input.find('\n');
@@ -91,10 +105,17 @@ std::optional<bool> verdict_by_definition(std::string_view input) {
       schemas.emplace(line);
     } else {
       const size_t arrow = line.find("->");
-      if (arrow == std::string_view::npos) return std::nullopt;
+      if (arrow == std::string_view::npos) return false;
       dependencies.insert_or_assign(schema(line.substr(0, arrow)),
                                     schema(line.substr(arrow + 2)));
     }
   }
+  return true;
+}
+
+std::optional<bool> verdict_by_definition(std::string_view input) {
+  decomposition schemas;
+  dependency_map dependencies;
+  if (!read_input(input, schemas, dependencies)) return std::nullopt;
   return preserved_by_definition(schemas, dependencies);
 }

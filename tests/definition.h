@@ -22,11 +22,23 @@ schema closure_by_definition(const dependency_map& dependencies,
 std::optional<bool> preserved_by_definition(const decomposition& schemas,
                                             const dependency_map& dependencies);
 
-// The verdict for an input file's text: lines end at line feeds, the lines
-// before the first empty line are schemas, every later non-empty line a
-// dependency cut at its first "->", a later equal left side replacing the
-// right side. Nothing when a dependency line has no "->" or the case is too
-// large, as above.
+// Whether the decomposition preserves the dependencies, by the passes of the
+// textbook test on whole schemas: the derived set of each left side grows by
+// what the closure of its part inside each schema adds to that schema, pass
+// after pass, until a pass adds nothing. Polynomial, for inputs too large to
+// project.
+bool preserved_by_passes(const decomposition& schemas,
+                         const dependency_map& dependencies);
+
+// Reads an input file's text: lines end at line feeds, the lines before the
+// first empty line are schemas, every later non-empty line a dependency cut
+// at its first "->", a later equal left side replacing the right side. False
+// when a dependency line has no "->".
+bool read_input(std::string_view input, decomposition& schemas,
+                dependency_map& dependencies);
+
+// The verdict for an input file's text, read as above. Nothing when a
+// dependency line has no "->" or the case is too large, as above.
 std::optional<bool> verdict_by_definition(std::string_view input);
 
 #endif  // FDKEEP_TESTS_DEFINITION_H_
