@@ -13,6 +13,7 @@
 #include <functional>
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -234,26 +235,60 @@ class line_writer {
 // ---------------------------------------------------------------------------
 // Reading the input
 
-// Remembers recently handled lines by their text, so that a line that
-// repeats one of them need not be parsed again. A hash of the text picks one
-// of a fixed number of slots, and a slot holds the last line that landed in
-// it; long lines are never kept, so the memory stays bounded whatever the
-// input.
+// Remembers recently handled lines by their text, with what handling each
+// one produced, so that a line that repeats one of them need not be parsed
+// again. A hash of the text picks a pair of slots, and a new line takes the
+// place of the older line of its pair. Long lines are never kept, so the
+// memory stays bounded whatever the input.
+template <typename Value>
 class recent_lines {
  public:
-  // True when line is one of the recent lines; otherwise it becomes one,
-  // unless it is too long to keep. Requires a non-empty line.
-  bool repeat(std::string_view line) {
-    std::string& slot =
-        slots_[std::hash<std::string_view>{}(line) % slots_.size()];
-    if (slot == line) return true;
-    if (line.size() <= kLongest) slot.assign(line);
-    return false;
+  // The pair of slots where line is kept when it is a recent one.
+  struct place {
+    size_t pair;
+  };
+  place place_of(std::string_view line) const {
+    return {2 * (std::hash<std::string_view>{}(line) % kPairs)};
+  }
+
+  // What was kept for line, at its place, or nullptr when it is not one of
+  // the recent lines. The pointer is valid until the next call of keep().
+  Value* find(place at, std::string_view line) {
+    for (size_t i = at.pair; i < at.pair + 2; ++i)
+      if (slots_[i].used && slots_[i].line == line) return &slots_[i].value;
+    return nullptr;
+  }
+
+  // Keeps line, at its place, with value, unless the line is too long.
+  void keep(place at, std::string_view line, Value value) {
+    if (line.size() > kLongest) return;
+    slot& older =
+        slots_[slots_[at.pair].age < slots_[at.pair + 1].age ? at.pair
+                                                             : at.pair + 1];
+    older.line.assign(line);  // in place: no allocation once it has grown
+    older.value = std::move(value);
+    older.age = ++clock_;
+    older.used = true;
   }
 
  private:
-  static constexpr size_t kSlots = 256, kLongest = 256;
-  std::vector<std::string> slots_ = std::vector<std::string>(kSlots);
+  static constexpr size_t kPairs = 256, kLongest = 256;
+  struct slot {
+    std::string line;
+    Value value{};
+    uint64_t age = 0;
+    bool used = false;
+  };
+
+  std::vector<slot> slots_ = std::vector<slot>(2 * kPairs);
+  uint64_t clock_ = 0;
+};
+
+// A recent dependency line: the map entry of its left side, and its right
+// side once the line has repeated.
+struct recent_dependency {
+  dependency_map::iterator entry;
+  std::optional<schema> right;
 };
 
 // The state of one read of the input file: the section, and what has been
@@ -263,25 +298,37 @@ struct input_model {
   decomposition schemas;
   dependency_map dependencies;
   schema universe;
-  recent_lines recent_schemas;  // a repeat changes nothing
+  recent_lines<bool> recent_schemas;  // a repeat changes nothing
+  recent_lines<recent_dependency> recent_dependencies;
 };
 
 // Adds a decomposition line's schema, and its names to the universe.
 void add_schema(std::string_view line, input_model& model) {
-  if (model.recent_schemas.repeat(line)) return;
+  const auto at = model.recent_schemas.place_of(line);
+  if (model.recent_schemas.find(at, line) != nullptr) return;
   auto [position, added] = model.schemas.emplace(line);
   if (added) model.universe.insert(position->begin(), position->end());
+  model.recent_schemas.keep(at, line, true);
 }
 
 // Cuts a dependency line at its first "->" and sets the map's entry for the
 // left side; an entry for an equal left side loses its right side. Returns
-// false when the line has no "->".
+// false when the line has no "->". A line that repeats a recent one sets
+// the same entry to the same right side, parsed once.
 bool add_dependency(std::string_view line, input_model& model) {
   const size_t arrow = line.find(kArrow);
   if (arrow == std::string_view::npos) return false;
-  model.dependencies.insert_or_assign(
-      schema(line.substr(0, arrow)),
-      schema(line.substr(arrow + kArrow.size())));
+  const std::string_view right_text = line.substr(arrow + kArrow.size());
+  const auto at = model.recent_dependencies.place_of(line);
+  if (recent_dependency* known = model.recent_dependencies.find(at, line)) {
+    if (!known->right) known->right.emplace(right_text);
+    if (known->entry->second != *known->right)
+      known->entry->second = *known->right;
+    return true;
+  }
+  const auto entry = model.dependencies.insert_or_assign(
+      schema(line.substr(0, arrow)), schema(right_text));
+  model.recent_dependencies.keep(at, line, {entry.first, std::nullopt});
   return true;
 }
 

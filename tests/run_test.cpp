@@ -59,6 +59,12 @@ TEST(Output, EchoEmptyLineAndVerdict) {
       {"a later equal left side replaces the right side",
        "A,B\nB,C\n\nA->C\nB->C\nA->B\n",
        "A,B\nB,C\n\nA->C\nB->C\nA->B\n\n" + kYes},
+      {"a repeated line replaces the right side again",
+       "A,B\nB,C\n\nA->B\nA->C\nA->B\n",
+       "A,B\nB,C\n\nA->B\nA->C\nA->B\n\n" + kYes},
+      {"... also after its first repeat",
+       "A,B\nB,C\n\nA->C\nA->B\nA->C\nA->B\nA->C\n",
+       "A,B\nB,C\n\nA->C\nA->B\nA->C\nA->B\nA->C\n\n" + kNo},
   };
   for (const auto& row : rows)
     EXPECT_EQ(output_for(row.input), row.output) << row.what;
