@@ -5,12 +5,14 @@
 // usage: fdkeep_bench FDKEEP FLOOR_ECHO FLOOR_EMPTY WORKDIR [RUNS]
 //        fdkeep_bench --compare RUNS INPUT PROGRAM...
 //        fdkeep_bench --hostile FDKEEP WORKDIR
+//        fdkeep_bench --shapes FDKEEP FLOOR_ECHO WORKDIR [RUNS [CPU_LIMIT]]
 // The second form runs each program on INPUT in turn, RUNS times, and prints
 // each one's median and its ratio to the first: a side-by-side comparison of
 // two builds. The third runs fdkeep on hostile inputs (a 100 MB line, ten
 // million empty lines, a million distinct names, a dependency of 100,000
 // names), each at half and at full size, to show that time and memory grow
-// linearly with them.
+// linearly with them. The fourth times the hostile shapes of shapes.h, each
+// at three sizes that double, beside the echo floor on the same file.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
