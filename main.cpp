@@ -891,7 +891,10 @@ class preservation_test {
     }
     list_residents();
     for (number n = 0; n < nodes_.size(); ++n) {
-      if (nodes_[n].residents == 1 && nodes_[n].part_size > 0) {
+      // A node of one schema only, which a finished schema of a shared
+      // node does not leave behind.
+      if (nodes_[n].resident_slots == 1 && nodes_[n].residents == 1 &&
+          nodes_[n].part_size > 0) {
         const number s = residents_[nodes_[n].first_resident];
         if (memo_.contains(s, part_of(n))) {
           finish(s);

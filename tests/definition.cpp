@@ -79,13 +79,13 @@ std::optional<bool> preserved_by_definition(
 bool preserved_by_passes(const decomposition& schemas,
                          const dependency_map& dependencies) {
   for (const auto& [left, right] : dependencies) {
-    schema derived = left;
-    for (schema before; derived != before;) {
+    schema derived = left, before;
+    do {  // at least one pass: an empty left side can grow too
       before = derived;
       for (const schema& s : schemas)
         derived =
             derived + closure_by_definition(dependencies, derived * s) * s;
-    }
+    } while (derived != before);
     if (!derived.contains(right)) return false;
   }
   return true;
