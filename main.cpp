@@ -12,10 +12,12 @@
 #include <cstring>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -68,6 +70,7 @@ bool write_fully(int fd, iovec* parts, int count) {
 class descriptor {
  public:
   explicit descriptor(int fd) : fd_(fd) {}
+  descriptor(descriptor&& other) : fd_(std::exchange(other.fd_, -1)) {}
   descriptor(const descriptor&) = delete;
   descriptor& operator=(const descriptor&) = delete;
   ~descriptor() {
@@ -87,20 +90,23 @@ bool same_file(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-// The input file, read in large blocks and cut into lines at line feeds.
+// The input, read in large blocks and cut into lines at line feeds.
 class line_reader {
  public:
+  // Opens the input file path.
   explicit line_reader(const std::string& path)
-      : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
-    if (fd_.get() < 0 || ::fstat(fd_.get(), &status_) != 0)
-      throw system_failure("cannot open input file " + quoted(path_), errno);
-    // A directory opens for reading but holds no lines.
-    if (S_ISDIR(status_.st_mode))
-      throw system_failure("cannot open input file " + quoted(path_), EISDIR);
+      : line_reader(path, "input file " + quoted(path),
+                    ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+
+  // Reads standard input, called name in messages.
+  static line_reader standard_input(const std::string& name) {
+    return line_reader(name, "standard input", ::dup(STDIN_FILENO));
   }
 
   const std::string& path() const { return path_; }
   const struct stat& status() const { return status_; }
+
+  line_reader(line_reader&&) = default;
 
   // Sets record to the next line followed by its line feed, or without one
   // when the input ends first, and returns true; the view stays valid until
@@ -155,12 +161,23 @@ class line_reader {
         at_end_ = true;
         return;
       }
-      if (errno != EINTR)
-        throw system_failure("cannot read input file " + quoted(path_), errno);
+      if (errno != EINTR) throw system_failure("cannot read " + what_, errno);
     }
   }
 
+  // Takes over fd, opened on the input that what describes; throws failure
+  // when it is not open.
+  line_reader(std::string path, std::string what, int fd)
+      : path_(std::move(path)), what_(std::move(what)), fd_(fd) {
+    if (fd_.get() < 0 || ::fstat(fd_.get(), &status_) != 0)
+      throw system_failure("cannot open " + what_, errno);
+    // A directory opens for reading but holds no lines.
+    if (S_ISDIR(status_.st_mode))
+      throw system_failure("cannot open " + what_, EISDIR);
+  }
+
   std::string path_;
+  std::string what_;  // "input file 'in.txt'" or "standard input"
   descriptor fd_;
   struct stat status_ {};
   std::vector<char> buffer_;
@@ -291,8 +308,15 @@ struct recent_dependency {
   std::optional<schema> right;
 };
 
-// The state of one read of the input file: the section, and what has been
-// built of the decomposition, the universe and the dependency map so far.
+// The lines behind the schemas and the dependencies, while they are read:
+// keyed by the schema in the decomposition and the left side in the map.
+struct citations {
+  std::unordered_map<const schema*, input_line> schemas, dependencies;
+};
+
+// The state of one read of the input file: the section, what has been built
+// of the decomposition, the universe and the dependency map so far, and the
+// lines behind them when they are to be cited.
 struct input_model {
   bool decomposition_section = true;
   decomposition schemas;
@@ -300,14 +324,19 @@ struct input_model {
   schema universe;
   recent_lines<bool> recent_schemas;  // a repeat changes nothing
   recent_lines<recent_dependency> recent_dependencies;
+  std::unique_ptr<citations> cited;  // none when nothing is cited
 };
 
 // Adds a decomposition line's schema, and its names to the universe.
-void add_schema(std::string_view line, input_model& model) {
+void add_schema(std::string_view line, size_t number, input_model& model) {
   const auto at = model.recent_schemas.place_of(line);
   if (model.recent_schemas.find(at, line) != nullptr) return;
   auto [position, added] = model.schemas.emplace(line);
-  if (added) model.universe.insert(position->begin(), position->end());
+  if (added) {
+    model.universe.insert(position->begin(), position->end());
+    if (model.cited)
+      model.cited->schemas[&*position] = {number, std::string(line)};
+  }
   model.recent_schemas.keep(at, line, true);
 }
 
@@ -315,36 +344,115 @@ void add_schema(std::string_view line, input_model& model) {
 // left side; an entry for an equal left side loses its right side. Returns
 // false when the line has no "->". A line that repeats a recent one sets
 // the same entry to the same right side, parsed once.
-bool add_dependency(std::string_view line, input_model& model) {
+bool add_dependency(std::string_view line, size_t number, input_model& model) {
   const size_t arrow = line.find(kArrow);
   if (arrow == std::string_view::npos) return false;
   const std::string_view right_text = line.substr(arrow + kArrow.size());
   const auto at = model.recent_dependencies.place_of(line);
+  dependency_map::iterator entry;
   if (recent_dependency* known = model.recent_dependencies.find(at, line)) {
     if (!known->right) known->right.emplace(right_text);
     if (known->entry->second != *known->right)
       known->entry->second = *known->right;
-    return true;
+    entry = known->entry;
+  } else {
+    entry =
+        model.dependencies
+            .insert_or_assign(schema(line.substr(0, arrow)), schema(right_text))
+            .first;
+    model.recent_dependencies.keep(at, line, {entry, std::nullopt});
   }
-  const auto entry = model.dependencies.insert_or_assign(
-      schema(line.substr(0, arrow)), schema(right_text));
-  model.recent_dependencies.keep(at, line, {entry.first, std::nullopt});
+  if (model.cited)
+    model.cited->dependencies[&entry->first] = {number, std::string(line)};
   return true;
 }
 
-// Sorts one line into the model. An empty line ends the decomposition
+// Sorts line number into the model. An empty line ends the decomposition
 // section; every other line is a schema there and a dependency after it.
 // Returns false for a dependency line without "->".
-bool take_line(std::string_view line, input_model& model) {
+bool take_line(std::string_view line, size_t number, input_model& model) {
   if (line.empty()) {
     model.decomposition_section = false;
     return true;
   }
   if (model.decomposition_section) {
-    add_schema(line, model);
+    add_schema(line, number, model);
     return true;
   }
-  return add_dependency(line, model);
+  return add_dependency(line, number, model);
+}
+
+// Reads every line of source into model, handing each one's record (the
+// line and its line feed, when it has one) to seen after it has been taken.
+// Throws failure, naming the input as name, at a dependency line without
+// "->"; what source throws passes through.
+template <typename Source, typename Seen>
+void read_lines(Source& source, const std::string& name, input_model& model,
+                Seen seen) {
+  std::string_view record;
+  for (size_t number = 1; source.next(record); ++number) {
+    const std::string_view line =
+        record.substr(0, record.size() - record.ends_with('\n'));
+    if (!take_line(line, number, model))
+      throw failure(name + ":" + std::to_string(number) +
+                    ": dependency has no \"->\"");
+    seen(record);
+  }
+}
+
+// An input held in memory, cut into lines at line feeds.
+class text_lines {
+ public:
+  explicit text_lines(std::string_view text) : rest_(text) {}
+
+  // As line_reader::next().
+  bool next(std::string_view& record) {
+    if (rest_.empty()) return false;
+    const size_t feed = rest_.find('\n');
+    const size_t length =
+        feed == std::string_view::npos ? rest_.size() : feed + 1;
+    record = rest_.substr(0, length);
+    rest_.remove_prefix(length);
+    return true;
+  }
+
+ private:
+  std::string_view rest_;
+};
+
+// The lines cited for the keys of container, in its order.
+template <typename Container>
+std::vector<input_line> in_order(
+    const Container& container,
+    std::unordered_map<const schema*, input_line>& lines) {
+  std::vector<input_line> result;
+  result.reserve(container.size());
+  for (const auto& element : container) {
+    const schema* key;
+    if constexpr (std::is_same_v<Container, decomposition>) {
+      key = &element;
+    } else {
+      key = &element.first;
+    }
+    result.push_back(std::move(lines.at(key)));
+  }
+  return result;
+}
+
+// Reads all of source, citing lines, into an input.
+template <typename Source>
+input read_cited(Source& source, const std::string& name) {
+  input_model model;
+  model.cited = std::make_unique<citations>();
+  read_lines(source, name, model, [](std::string_view) {});
+  input result;
+  result.schema_lines = in_order(model.schemas, model.cited->schemas);
+  result.dependency_lines =
+      in_order(model.dependencies, model.cited->dependencies);
+  result.schemas = std::move(model.schemas);
+  result.dependencies = std::move(model.dependencies);
+  result.universe = std::move(model.universe);
+  return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -671,23 +779,28 @@ class closure {
   explicit closure(const dependency_graph& graph)
       : graph_(graph),
         reached_(graph.names.size()),
+        cause_(graph.names.size()),
         applied_(graph.dependency_count()),
         counted_(graph.dependency_count()),
         missing_(graph.dependency_count()) {}
 
   // Closes start: afterwards reached() holds start and every attribute that
   // the dependencies reach from it, and applied() every dependency whose left
-  // side lies within reached().
-  void compute(std::span<const number> start) {
+  // side lies within reached(). With until, stops as soon as it reaches
+  // that attribute.
+  void compute(std::span<const number> start, number until = kNone) {
     reached_.clear();
     applied_.clear();
     counted_.clear();
-    for (number attribute : start) reached_.insert(attribute);
+    for (number attribute : start)
+      if (reached_.insert(attribute)) cause_[attribute] = kNone;
     for (number dependency : graph_.unconditional) apply(dependency);
     // reached_ lists every attribute once; walking the list processes each
     // newly reached one, whose dependents then miss one name less.
     const std::vector<number>& queue = reached_.members();
-    for (size_t next = 0; next < queue.size(); ++next)
+    for (size_t next = 0;
+         next < queue.size() && (until == kNone || !reached_.contains(until));
+         ++next)
       for (number dependency : graph_.dependents[queue[next]]) {
         if (!counted_.marked(dependency)) {
           counted_.mark(dependency);
@@ -701,15 +814,20 @@ class closure {
   const stamped_set& reached() const { return reached_; }
   const stamped_set& applied() const { return applied_; }
 
+  // The dependency that first reached attribute, or kNone for a name of
+  // start. Requires attribute in reached().
+  number cause(number attribute) const { return cause_[attribute]; }
+
  private:
   void apply(number dependency) {
     applied_.insert(dependency);
     for (number attribute : graph_.right[dependency])
-      reached_.insert(attribute);
+      if (reached_.insert(attribute)) cause_[attribute] = dependency;
   }
 
   const dependency_graph& graph_;
   stamped_set reached_;
+  std::vector<number> cause_;  // per reached attribute
   stamped_set applied_;
   marks counted_;                // dependencies whose missing_ count is live
   std::vector<number> missing_;  // per dependency: left-side names unreached
@@ -785,26 +903,50 @@ class preservation_test {
         relevant_at_(graph.names.size()),
         memo_(4 * graph.size() + 4096) {}
 
+  // How a test ends.
+  enum class result { within_left_side, inside_one_schema, derived, lost };
+
+  // A name joining the derived set, and the schema whose closure added it.
+  struct joined {
+    number schema, attribute;
+  };
+
   // True when the derived set of the dependency's left side takes in its
   // right side. Stops as soon as it does.
   bool preserved(number dependency) {
+    return test(dependency, nullptr) != result::lost;
+  }
+
+  // Tests the dependency as preserved() does. With a trace, it records in
+  // order each name that joins the derived set and the schema that added it,
+  // and does not stop early at a right-side name that no schema holds, so
+  // that a lost dependency's derived set is complete. A dependency inside
+  // one schema leaves that schema in holder().
+  result test(number dependency, std::vector<joined>* trace) {
     const std::span<const number> left = graph_.left[dependency];
     derived_.clear();
     wanted_.clear();
     for (number attribute : left) derived_.insert(attribute);
     for (number attribute : graph_.right[dependency]) {
       if (derived_.contains(attribute)) continue;
-      if (graph_.containing[attribute].empty()) return false;  // underivable
+      if (graph_.containing[attribute].empty() && trace == nullptr)
+        return result::lost;  // underivable
       wanted_.insert(attribute);
     }
     wanted_left_ = wanted_.members().size();
-    if (wanted_left_ == 0 || inside_one_schema(left)) return true;
+    if (wanted_left_ == 0) return result::within_left_side;
+    holder_ = schema_holding_both(left);
+    if (holder_ != kNone) return result::inside_one_schema;
 
     whole_.compute(left);
     reset();
+    trace_ = trace;
     start(left);
-    return grow_to_the_end();
+    return grow_to_the_end() ? result::derived : result::lost;
   }
+
+  const stamped_set& derived() const { return derived_; }
+  number holder() const { return holder_; }
 
  private:
   // The closure of a part, held for the schemas whose part it is.
@@ -828,10 +970,10 @@ class preservation_test {
     return uint64_t{node} << 32 | value;
   }
 
-  // True when one schema holds both sides of the dependency, which then
-  // holds inside that schema. Expects wanted_ to hold the rest of the right
-  // side. Only the schemas that hold the rarest name are candidates.
-  bool inside_one_schema(std::span<const number> left) const {
+  // A schema that holds both sides of the dependency, which then holds
+  // inside that schema, or kNone. Expects wanted_ to hold the rest of the
+  // right side. Only the schemas that hold the rarest name are candidates.
+  number schema_holding_both(std::span<const number> left) const {
     number rarest = wanted_.members().front();
     auto fewer = [&](number attribute) {
       if (graph_.containing[attribute].size() <
@@ -844,9 +986,9 @@ class preservation_test {
       auto held = [&](number attribute) { return graph_.holds(s, attribute); };
       if (std::all_of(left.begin(), left.end(), held) &&
           std::all_of(wanted_.members().begin(), wanted_.members().end(), held))
-        return true;
+        return s;
     }
-    return false;
+    return kNone;
   }
 
   void reset() {
@@ -1122,7 +1264,7 @@ class preservation_test {
       if (++x.members_reached == graph_.members[x.schema].size())
         memo_.insert(x.schema, part_of(n));
       if (!derived_.contains(attribute) && missing_[x.schema] > 0)
-        derive(attribute);
+        derive(attribute, x.schema);
       return;
     }
     if (derived_.contains(attribute)) return;
@@ -1131,11 +1273,11 @@ class preservation_test {
       for (number i = 0; i < x.resident_slots; ++i) {
         const number s = residents_[x.first_resident + i];
         if (serves(n, s) && graph_.holds(s, attribute))
-          return derive(attribute);
+          return derive(attribute, s);
       }
     } else {
       for (number s : holders)
-        if (seen_.contains(s) && serves(n, s)) return derive(attribute);
+        if (seen_.contains(s) && serves(n, s)) return derive(attribute, s);
     }
   }
 
@@ -1144,12 +1286,13 @@ class preservation_test {
     return node_of_[s] == n && missing_[s] > 0;
   }
 
-  // Attribute joins the derived set: the schemas that hold it have one name
-  // less to wait for, and their parts grow. A name that starts no dependency
-  // leaves every closure as it was but for itself, and it is derived already,
-  // so then no part needs to grow.
-  void derive(number attribute) {
+  // Attribute joins the derived set, added by schema by: the schemas that
+  // hold it have one name less to wait for, and their parts grow. A name
+  // that starts no dependency leaves every closure as it was but for itself,
+  // and it is derived already, so then no part needs to grow.
+  void derive(number attribute, number by) {
     derived_.insert(attribute);
+    if (trace_ != nullptr) trace_->push_back({by, attribute});
     if (wanted_.contains(attribute) && --wanted_left_ == 0) return;
     const bool starts_dependencies = relevant(attribute).second > 0;
     for (number s : graph_.containing[attribute]) {
@@ -1167,7 +1310,7 @@ class preservation_test {
   void finish(number s) {
     for (number attribute : graph_.members[s]) {
       if (missing_[s] == 0 || wanted_left_ == 0) return;
-      if (!derived_.contains(attribute)) derive(attribute);
+      if (!derived_.contains(attribute)) derive(attribute, s);
     }
   }
 
@@ -1247,7 +1390,101 @@ class preservation_test {
   marks relevant_built_;  // attributes whose relevant list is built
   std::vector<std::pair<number, number>> relevant_at_;  // begin, size
   std::vector<number> relevant_;
-  whole_schema_memo memo_;  // kept from one test to the next
+  whole_schema_memo memo_;                // kept from one test to the next
+  std::vector<joined>* trace_ = nullptr;  // where to record, if anywhere
+  number holder_ = kNone;  // the schema that holds both sides, if any
+};
+
+// Cuts a derivation down to the steps that the right side needs. Walking the
+// trace backwards, a name that is needed keeps the step that added it; the
+// names of that step's part which its closure used to reach the name are
+// then needed in turn. Consecutive kept steps of one schema become one.
+class derivation_cutter {
+ public:
+  explicit derivation_cutter(const dependency_graph& graph)
+      : graph_(graph),
+        close_(graph),
+        visited_(graph.names.size()),
+        in_left_(graph.names.size()),
+        joined_(graph.names.size()),
+        joined_at_(graph.names.size()),
+        needed_(graph.names.size()) {}
+
+  // The steps of trace, a derivation of dependency's right side from its
+  // left side, that the right side needs, in order.
+  std::vector<dependency_report::step> needed_steps(
+      number dependency, const std::vector<preservation_test::joined>& trace) {
+    in_left_.clear();
+    for (number attribute : graph_.left[dependency]) in_left_.mark(attribute);
+    needed_.clear();
+    for (number attribute : graph_.right[dependency])
+      if (!in_left_.marked(attribute)) needed_.mark(attribute);
+    joined_.clear();
+    for (number k = 0; k < trace.size(); ++k) {
+      joined_.mark(trace[k].attribute);
+      joined_at_[trace[k].attribute] = k;
+    }
+
+    std::vector<bool> kept(trace.size());
+    for (number k = static_cast<number>(trace.size()); k-- > 0;) {
+      const auto [s, attribute] = trace[k];
+      if (!needed_.marked(attribute)) continue;
+      kept[k] = true;
+      part_.clear();
+      for (number member : graph_.members[s])
+        if (in_left_.marked(member) ||
+            (joined_.marked(member) && joined_at_[member] < k))
+          part_.push_back(member);
+      for (number used : used_to_reach(part_, attribute))
+        if (!in_left_.marked(used)) needed_.mark(used);
+    }
+
+    std::vector<dependency_report::step> steps;
+    for (number k = 0; k < trace.size(); ++k) {
+      if (!kept[k]) continue;
+      if (steps.empty() || steps.back().place != trace[k].schema)
+        steps.push_back({trace[k].schema, schema()});
+      steps.back().added.emplace(graph_.names.name(trace[k].attribute));
+    }
+    return steps;
+  }
+
+ private:
+  // The names of part that the closure of part uses to reach target, which
+  // it must reach: the closure is taken until it does, and then traced back
+  // from target through the dependencies that reached each name.
+  const std::vector<number>& used_to_reach(std::span<const number> part,
+                                           number target) {
+    close_.compute(part, target);
+    used_.clear();
+    visited_.clear();
+    stack_.assign(1, target);
+    visited_.mark(target);
+    while (!stack_.empty()) {
+      const number attribute = stack_.back();
+      stack_.pop_back();
+      const number cause = close_.cause(attribute);
+      if (cause == kNone) {
+        used_.push_back(attribute);
+        continue;
+      }
+      for (number earlier : graph_.left[cause])
+        if (!visited_.marked(earlier)) {
+          visited_.mark(earlier);
+          stack_.push_back(earlier);
+        }
+    }
+    return used_;
+  }
+
+  const dependency_graph& graph_;
+  closure close_;
+  marks visited_;
+  std::vector<number> used_, stack_, part_;
+  marks in_left_;                  // the left side
+  marks joined_;                   // names in the trace
+  std::vector<number> joined_at_;  // per name in the trace: its step
+  marks needed_;
 };
 
 }  // namespace
@@ -1267,6 +1504,46 @@ schema linear_cutoff(const schema& /*universe*/,
   return result;
 }
 
+bool explain(
+    const decomposition& schemas, const dependency_map& dependencies,
+    const std::function<void(size_t, const dependency_report&)>& report) {
+  if (dependencies.empty()) return true;
+  const dependency_graph graph(dependencies, schemas);
+  preservation_test test(graph);
+  derivation_cutter cutter(graph);
+  std::vector<preservation_test::joined> trace;
+  bool preserving = true;
+  using outcome = dependency_report::outcome;
+  for (number d = 0; d < graph.dependency_count(); ++d) {
+    trace.clear();
+    dependency_report r;
+    switch (test.test(d, &trace)) {
+      case preservation_test::result::within_left_side:
+        r.how = outcome::within_left_side;
+        break;
+      case preservation_test::result::inside_one_schema:
+        r.how = outcome::inside_one_schema;
+        r.place = test.holder();
+        break;
+      case preservation_test::result::derived:
+        r.how = outcome::derived;
+        r.steps = cutter.needed_steps(d, trace);
+        break;
+      case preservation_test::result::lost:
+        r.how = outcome::lost;
+        preserving = false;
+        for (number attribute : test.derived().members())
+          r.derived.emplace(graph.names.name(attribute));
+        for (number attribute : graph.right[d])
+          if (!test.derived().contains(attribute))
+            r.missing.emplace(graph.names.name(attribute));
+        break;
+    }
+    report(d, r);
+  }
+  return preserving;
+}
+
 bool keep(const schema& /*universe*/, const decomposition& schemas,
           const dependency_map& dependencies) {
   if (dependencies.empty()) return true;
@@ -1277,19 +1554,31 @@ bool keep(const schema& /*universe*/, const decomposition& schemas,
   return true;
 }
 
+input read_input(const std::string& path) {
+  if (path == "-") {
+    line_reader source = line_reader::standard_input("standard input");
+    return read_cited(source, "standard input");
+  }
+  line_reader source(path);
+  return read_cited(source, path);
+}
+
+input read_input_text(std::string_view text, const std::string& name) {
+  text_lines source(text);
+  return read_cited(source, name);
+}
+
+bool write_all(int fd, std::string_view text) {
+  iovec part{const_cast<char*>(text.data()), text.size()};
+  return write_fully(fd, &part, 1);
+}
+
 void run(const std::string& input_path, const std::string& output_path) {
   line_reader input(input_path);
   line_writer output(output_path, input);
   input_model model;
-  std::string_view record;
-  for (size_t number = 1; input.next(record); ++number) {
-    const std::string_view line =
-        record.substr(0, record.size() - record.ends_with('\n'));
-    if (!take_line(line, model))
-      throw failure(input_path + ":" + std::to_string(number) +
-                    ": dependency has no \"->\"");
-    output.write_line(record);
-  }
+  read_lines(input, input_path, model,
+             [&](std::string_view record) { output.write_line(record); });
   output.write_line("");
   const bool preserving =
       keep(model.universe, model.schemas, model.dependencies);

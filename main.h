@@ -8,10 +8,13 @@
 #ifndef FDKEEP_MAIN_H_
 #define FDKEEP_MAIN_H_
 
+#include <functional>
 #include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "schema.h"
 
@@ -59,6 +62,74 @@ class failure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// One line of an input: its number, counted from 1, and its text without
+// the line feed.
+struct input_line {
+  size_t number = 0;
+  std::string text;
+};
+
+// What a reading of an input gives: the decomposition, the dependency map
+// and the universe, and the line behind each schema (the first line that
+// gave its names) and each dependency (the last line with its left side),
+// in the order of the decomposition and of the map.
+struct input {
+  decomposition schemas;
+  dependency_map dependencies;
+  schema universe;
+  std::vector<input_line> schema_lines;
+  std::vector<input_line> dependency_lines;
+};
+
+// Reads a whole input file by the rules that run() reads it by; the path
+// "-" reads standard input. Throws failure when the input cannot be opened
+// or read, or when a dependency line has no "->" (the message names the
+// line); throws std::bad_alloc when memory runs out.
+input read_input(const std::string& path);
+
+// The same for an input held in memory; name stands for it in messages.
+input read_input_text(std::string_view text, const std::string& name);
+
+// How one dependency fares in the preservation test, and what shows it.
+struct dependency_report {
+  enum class outcome {
+    within_left_side,   // the right side lies within the left side
+    inside_one_schema,  // one schema holds both sides
+    derived,            // the derived set of the left side takes it in
+    lost,               // the derived set misses part of the right side
+  };
+  // A step of a derivation: a schema, as its place in the decomposition,
+  // and the names that the closure of the derived set's part inside it adds
+  // to the derived set.
+  struct step {
+    size_t place;
+    schema added;
+  };
+
+  outcome how = outcome::within_left_side;
+  size_t place = 0;  // inside_one_schema: that schema's place
+  // derived: the steps that the right side needs, in order. Replayed from
+  // the left side, each adds names that the closure of the derived set so
+  // far, within its schema, reaches; together they reach the right side.
+  std::vector<step> steps;
+  schema derived;  // lost: all that the decomposition derives from the left
+                   // side
+  schema missing;  // lost: the right-side names that it does not derive
+};
+
+// Tests every dependency of the map, in map order, unlike keep(), which
+// stops at the first lost one, and hands each one's report to report with
+// its place in the map. Returns what keep() returns. Changes none of its
+// arguments.
+bool explain(
+    const decomposition& schemas, const dependency_map& dependencies,
+    const std::function<void(size_t, const dependency_report&)>& report);
+
+// Writes all of text to the open file descriptor fd, resuming after short
+// writes and signals. Returns false, with errno set, when the file refuses
+// it. Allocates nothing.
+bool write_all(int fd, std::string_view text);
 
 // Runs the tool on two files: echoes every line of the input file into the
 // output file, each line flushed as it is written, then writes one empty line

@@ -254,8 +254,21 @@ class case_maker {
   alphabet names_;
 };
 
-// Runs keep and linear_cutoff on rounds random cases against the checker
-// written from the definition,
+// Checks every report of explain() with the checker written from the
+// definition, and its verdict against keep()'s.
+void expect_explained(const decomposition& d, const dependency_map& map) {
+  auto entry = map.begin();
+  const bool preserving =
+      explain(d, map, [&](size_t, const dependency_report& report) {
+        const auto& [left, right] = *entry++;
+        EXPECT_EQ(explanation_fault(d, map, left, right, report), "")
+            << render(left) << "->" << render(right);
+      });
+  EXPECT_EQ(preserving, keep(universe_of(d), d, map));
+}
+
+// Runs keep, linear_cutoff and explain on rounds random cases against the
+// checkers written from the definition,
 // and expects both verdicts in at least a fifth of the cases each.
 void agree_with_definition(case_shape shape, int rounds) {
   case_maker maker(20261208, shape);
@@ -270,6 +283,10 @@ void agree_with_definition(case_shape shape, int rounds) {
     ASSERT_TRUE(expected.has_value());
     ++verdicts[*expected];
     ASSERT_EQ(keep(universe, d, map), *expected)
+        << "round " << round << ", input:\n"
+        << as_input(d, map);
+    expect_explained(d, map);
+    ASSERT_FALSE(::testing::Test::HasFailure())
         << "round " << round << ", input:\n"
         << as_input(d, map);
 
@@ -305,10 +322,10 @@ TEST(Keep, AgreesWithTheDefinitionOnRandomLongerChains) {
 }
 
 // Small instances of every hostile shape, both verdicts and two line orders,
-// against the passes of the textbook test. They hold long chains, parts that
-// grow in rounds and schemas that start alike and part ways, where a closure
-// shared too widely, resumed without a dependency or cut off one name early
-// changes the verdict.
+// against the passes of the textbook test, and their explanations checked. They
+// hold long chains, parts that grow in rounds and schemas that start alike and
+// part ways, where a closure shared too widely, resumed without a dependency or
+// cut off one name early changes the verdict.
 TEST(Keep, AgreesWithThePassesOnHostileShapes) {
   for (const hostile_shape& shape : hostile_shapes())
     for (int n : {6, 10, 17})
@@ -321,6 +338,7 @@ TEST(Keep, AgreesWithThePassesOnHostileShapes) {
           ASSERT_TRUE(read_input(shape.make(n, lost, seed), d, map));
           ASSERT_EQ(preserved_by_passes(d, map), !lost);
           EXPECT_EQ(keep(universe_of(d), d, map), !lost);
+          expect_explained(d, map);
         }
 }
 

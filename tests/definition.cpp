@@ -76,19 +76,67 @@ std::optional<bool> preserved_by_definition(
   return true;
 }
 
+schema derived_by_passes(const decomposition& schemas,
+                         const dependency_map& dependencies,
+                         const schema& left) {
+  schema derived = left, before;
+  do {  // at least one pass: an empty left side can grow too
+    before = derived;
+    for (const schema& s : schemas)
+      derived = derived + closure_by_definition(dependencies, derived * s) * s;
+  } while (derived != before);
+  return derived;
+}
+
 bool preserved_by_passes(const decomposition& schemas,
                          const dependency_map& dependencies) {
-  for (const auto& [left, right] : dependencies) {
-    schema derived = left, before;
-    do {  // at least one pass: an empty left side can grow too
-      before = derived;
-      for (const schema& s : schemas)
-        derived =
-            derived + closure_by_definition(dependencies, derived * s) * s;
-    } while (derived != before);
-    if (!derived.contains(right)) return false;
-  }
+  for (const auto& [left, right] : dependencies)
+    if (!derived_by_passes(schemas, dependencies, left).contains(right))
+      return false;
   return true;
+}
+
+std::string explanation_fault(const decomposition& schemas,
+                              const dependency_map& dependencies,
+                              const schema& left, const schema& right,
+                              const dependency_report& report) {
+  using outcome = dependency_report::outcome;
+  const std::vector<schema> by_place(schemas.begin(), schemas.end());
+  switch (report.how) {
+    case outcome::within_left_side:
+      return left.contains(right) ? "" : "right side not within left side";
+    case outcome::inside_one_schema:
+      return report.place < by_place.size() &&
+                     by_place[report.place].contains(left + right)
+                 ? ""
+                 : "no schema holds both sides";
+    case outcome::derived: {
+      schema derived = left;
+      for (const dependency_report::step& step : report.steps) {
+        if (step.place >= by_place.size()) return "no such schema";
+        const schema& s = by_place[step.place];
+        if (!(closure_by_definition(dependencies, derived * s) * s)
+                 .contains(step.added))
+          return "a step adds what its schema does not give";
+        if (step.added.empty() || !(step.added * derived).empty())
+          return "a step adds nothing new";
+        derived = derived + step.added;
+      }
+      return derived.contains(right) ? "" : "the steps miss the right side";
+    }
+    case outcome::lost: {
+      if (report.derived != derived_by_passes(schemas, dependencies, left))
+        return "wrong derived set";
+      if (report.missing != right - report.derived || report.missing.empty())
+        return "wrong missing names";
+      decomposition kept = schemas;
+      kept.insert(left + report.missing);
+      return derived_by_passes(kept, dependencies, left).contains(right)
+                 ? ""
+                 : "the suggested schema does not keep it";
+    }
+  }
+  return "no outcome";
 }
 
 bool read_input(std::string_view input, decomposition& schemas,

@@ -7,6 +7,7 @@
 #define FDKEEP_TESTS_DEFINITION_H_
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "main.h"
@@ -29,6 +30,24 @@ std::optional<bool> preserved_by_definition(const decomposition& schemas,
 // project.
 bool preserved_by_passes(const decomposition& schemas,
                          const dependency_map& dependencies);
+
+// The derived set of left by those passes: all that the decomposition
+// derives from it.
+schema derived_by_passes(const decomposition& schemas,
+                         const dependency_map& dependencies,
+                         const schema& left);
+
+// What is wrong with report, explain()'s report on the dependency left ->
+// right, checked without trusting the engine: replayed from the left side,
+// a derivation must reach the right side, each step adding only new names
+// that the closure of the derived set's part inside its schema reaches; a
+// lost dependency's derived set must be the one the passes give, miss
+// exactly the reported names, and the suggested schema must keep it. The
+// empty string when nothing is wrong.
+std::string explanation_fault(const decomposition& schemas,
+                              const dependency_map& dependencies,
+                              const schema& left, const schema& right,
+                              const dependency_report& report);
 
 // Reads an input file's text: lines end at line feeds, the lines before the
 // first empty line are schemas, every later non-empty line a dependency cut

@@ -110,4 +110,38 @@ TEST_F(Faults, EveryFailedReadOrWriteNamesItsFile) {
   EXPECT_GE(reads, 3) << "reads at the start, in the middle and at the end";
 }
 
+// fdkeep-explain under the same faults: it writes only once it has its
+// whole explanation, so every failed run ends with one message, status 2
+// and nothing on standard output.
+TEST_F(Faults, ExplainFailsCleanlyUnderEveryFault) {
+  const outcome counted = run_program(FDKEEP_EXPLAIN_FAULTS_BINARY, {input_},
+                                      {"FDKEEP_COUNT_FAULTS=1"}, dir_);
+  ASSERT_EQ(counted.status, 1);  // the last dependency is lost
+  fault_points points;
+  ASSERT_EQ(std::sscanf(counted.err.c_str(), "allocations %ld io %ld",
+                        &points.allocations, &points.io),
+            2)
+      << counted.err;
+  const struct {
+    const char* fault;
+    long points;
+    std::string message;
+  } sweeps[] = {
+      {"FDKEEP_FAIL_ALLOCATION", points.allocations, "out of memory"},
+      {"FDKEEP_FAIL_IO", points.io,
+       "cannot read input file '" + input_ + "': Input/output error"},
+  };
+  for (const auto& sweep : sweeps)
+    for (long k = 1; k <= sweep.points; ++k) {
+      SCOPED_TRACE(std::string(sweep.fault) + " " + std::to_string(k));
+      const outcome run = run_program(
+          FDKEEP_EXPLAIN_FAULTS_BINARY, {input_},
+          {std::string(sweep.fault) + "=" + std::to_string(k)}, dir_);
+      EXPECT_EQ(run.status, 2);
+      EXPECT_EQ(run.out, "");
+      EXPECT_EQ(run.err, "fdkeep-explain: " + sweep.message + "\n");
+      if (HasFailure()) return;
+    }
+}
+
 }  // namespace

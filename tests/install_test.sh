@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs a build tree into a scratch prefix, and unpacks its Debian package,
-# and checks the tool and its manual page in both places.
+# and checks both programs and their manual pages in both places.
 # usage: install_test.sh BUILD_DIR VERSION
 set -eu
 build=$1 version=$2
@@ -8,11 +8,14 @@ scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
-test "$("$scratch/prefix/bin/fdkeep" --version)" = "fdkeep $version"
-page="$scratch/prefix/share/man/man1/fdkeep.1"
-grep -q "^.TH FDKEEP 1 .* \"fdkeep $version\"" "$page"
+for program in fdkeep fdkeep-explain; do
+  test "$("$scratch/prefix/bin/$program" --version)" = "$program $version"
+  page="$scratch/prefix/share/man/man1/$program.1"
+  title=$(echo "$program" | tr a-z A-Z)
+  grep -q "^.TH $title 1 .* \"fdkeep $version\"" "$page"
+done
 if command -v man >/dev/null; then
-  man -l "$page" 2>&1 | grep -q "INPUT FORMAT"
+  man -l "$scratch/prefix/share/man/man1/fdkeep.1" 2>&1 | grep -q "INPUT FORMAT"
 fi
 
 if command -v dpkg-deb >/dev/null; then
@@ -20,6 +23,8 @@ if command -v dpkg-deb >/dev/null; then
   package=$(ls "$scratch"/package/fdkeep_"$version"_*.deb)
   test "$(dpkg-deb -f "$package" Version)" = "$version"
   dpkg-deb -x "$package" "$scratch/root"
-  test "$("$scratch/root/usr/bin/fdkeep" --version)" = "fdkeep $version"
-  test -f "$scratch/root/usr/share/man/man1/fdkeep.1"
+  for program in fdkeep fdkeep-explain; do
+    test "$("$scratch/root/usr/bin/$program" --version)" = "$program $version"
+    test -f "$scratch/root/usr/share/man/man1/$program.1"
+  done
 fi

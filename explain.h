@@ -1,0 +1,37 @@
+// Writing down why: the explanation of a preservation test, dependency by
+// dependency, as text for people or as JSON for programs.
+//
+// Names and line texts are bytes. In text, one that is not plain (empty,
+// with a blank at either end, or holding a byte that is not printable UTF-8,
+// a double quote, a backslash or a brace) is shown in double quotes, with
+// \" \\ \t \n \r, \xHH for any other control byte and for a byte that is not
+// part of valid UTF-8, and \u{HHHH} for an invisible character (no-break
+// space, soft hyphen, zero-width characters, line and paragraph separators,
+// byte order mark). In JSON, bytes that are valid UTF-8 are a string;
+// any other bytes are an object {"hex": "..."} with two lower-case hex
+// digits per byte.
+#ifndef FDKEEP_EXPLAIN_H_
+#define FDKEEP_EXPLAIN_H_
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "main.h"
+
+enum class explanation_format { text, json };
+
+// Explains every dependency of in, the input called name, and hands the
+// explanation in format, piece by piece, to write: for each dependency, in
+// map order, how it is preserved or what it lacks, then a summary with the
+// verdict in UTF-8. Returns true when every dependency is preserved, as
+// fdkeep's verdict does. What write throws passes through.
+bool write_explanation(const input& in, std::string_view name,
+                       explanation_format format,
+                       const std::function<void(std::string_view)>& write);
+
+// How text shows bytes (a name or a line): as they are when plain, quoted
+// and escaped otherwise, as described above.
+std::string shown(std::string_view bytes);
+
+#endif  // FDKEEP_EXPLAIN_H_

@@ -1,0 +1,150 @@
+// fdkeep-explain: says why a decomposition preserves its dependencies or
+// not, dependency by dependency. It reads its input by fdkeep's rules and
+// tests it with fdkeep's analysis; only the writing is its own.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <initializer_list>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "explain.h"
+#include "main.h"
+
+namespace {
+
+// Exit statuses.
+constexpr int kAllPreserved = 0;
+constexpr int kSomeLost = 1;
+constexpr int kFailure = 2;  // also for a wrong command line
+
+constexpr std::string_view kUsage =
+    "usage: fdkeep-explain [--json] [--quiet] INPUT\n";
+
+constexpr std::string_view kHelp =
+    "\n"
+    "Says why a decomposition preserves its functional dependencies or not.\n"
+    "Reads INPUT as fdkeep does (\"-\" reads standard input) and writes, for\n"
+    "each dependency, how it is preserved (its right side within its left\n"
+    "side, both sides in one schema, or the steps of a derivation) or, when\n"
+    "it is lost, what the decomposition derives from its left side, what is\n"
+    "missing and a schema that would keep it; then a summary and fdkeep's\n"
+    "verdict, in UTF-8.\n"
+    "\n"
+    "Names that could be mistaken are quoted: \"\" is the empty name, and\n"
+    "\\xHH a byte that is not printable UTF-8.\n"
+    "\n"
+    "  --json   write one JSON document instead of text\n"
+    "  --quiet  write nothing; the exit status tells\n"
+    "  --help, -h, --version, given alone: this text, the version\n"
+    "\n"
+    "Exit status: 0 when every dependency is preserved, 1 when one is lost,\n"
+    "2 when the input cannot be read, a dependency line has no \"->\", memory\n"
+    "runs out, standard output cannot be written, or the command line is\n"
+    "wrong.\n";
+
+constexpr std::string_view kVersion = "fdkeep-explain " FDKEEP_VERSION "\n";
+
+// Standard output, written in large pieces. A write that fails throws
+// failure.
+class standard_output {
+ public:
+  void write(std::string_view text) {
+    buffer_ += text;
+    if (buffer_.size() >= kPiece) flush();
+  }
+
+  void flush() {
+    if (!write_all(STDOUT_FILENO, buffer_))
+      throw failure(std::string("cannot write standard output: ") +
+                    std::strerror(errno));
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kPiece = 64 * 1024;
+  std::string buffer_;
+};
+
+// What the command line asks for.
+struct request {
+  explanation_format format = explanation_format::text;
+  bool quiet = false;
+  std::string input;
+};
+
+// Reads the command line into what. Returns the exit status when the
+// command line is answered by itself (help, version or a usage error), or -1
+// when the run goes on.
+int parse(int argc, char* argv[], request& what, standard_output& out) {
+  const std::string_view first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    out.write(kUsage);
+    out.write(kHelp);
+    return kAllPreserved;
+  }
+  if (argc == 2 && first == "--version") {
+    out.write(kVersion);
+    return kAllPreserved;
+  }
+  bool options = true;
+  int inputs = 0;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (options && arg == "--") {
+      options = false;
+    } else if (options && arg == "--json") {
+      what.format = explanation_format::json;
+    } else if (options && arg == "--quiet") {
+      what.quiet = true;
+    } else if (options && arg.size() > 1 && arg.front() == '-') {
+      return -2;
+    } else {
+      what.input = arg;
+      ++inputs;
+    }
+  }
+  return inputs == 1 ? -1 : -2;
+}
+
+// Reports a failure on standard error as "fdkeep-explain: <what>".
+// Allocates nothing, so that it can report exhausted memory.
+int report(std::string_view what) {
+  for (std::string_view part :
+       {std::string_view("fdkeep-explain: "), what, std::string_view("\n")})
+    write_all(STDERR_FILENO, part);
+  return kFailure;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  try {
+    standard_output out;
+    request what;
+    const int answered = parse(argc, argv, what, out);
+    if (answered == -2) {
+      write_all(STDERR_FILENO, kUsage);
+      return kFailure;
+    }
+    if (answered >= 0) {
+      out.flush();
+      return answered;
+    }
+    const input in = read_input(what.input);
+    const std::string_view name =
+        what.input == "-" ? std::string_view("standard input") : what.input;
+    const bool preserving =
+        write_explanation(in, name, what.format, [&](std::string_view text) {
+          if (!what.quiet) out.write(text);
+        });
+    out.flush();
+    return preserving ? kAllPreserved : kSomeLost;
+  } catch (const failure& error) {
+    return report(error.what());
+  } catch (const std::bad_alloc&) {
+    return report("out of memory");
+  }
+}

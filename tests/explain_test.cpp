@@ -1,0 +1,190 @@
+// The explanation: how names are shown, what each outcome reads like, the
+// JSON, and the fdkeep-explain program beside fdkeep.
+#include "explain.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "gtest/gtest.h"
+#include "json_check.h"
+#include "test_util.h"
+
+namespace {
+
+using namespace std::string_literals;
+
+const std::string kYes = "f\u00fcgg\u0151s\u00e9g\u00f6rz\u0151\n";  // UTF-8
+
+std::string explained(const std::string& text, explanation_format format) {
+  std::string out;
+  write_explanation(read_input_text(text, "in"), "in", format,
+                    [&](std::string_view piece) { out += piece; });
+  return out;
+}
+
+TEST(Shown, MarksWhatCouldBeMistaken) {
+  const struct {
+    std::string bytes, shown;
+  } rows[] = {
+      {"city", "city"},
+      {"v\u00e1ros", "v\u00e1ros"},
+      {"a b", "a b"},
+      {"a->b", "a->b"},
+      {"", "\"\""},
+      {" B", "\" B\""},
+      {"B ", "\"B \""},
+      {"x\r", "\"x\\r\""},
+      {"\t\n", "\"\\t\\n\""},
+      {"\x01\x7f", "\"\\x01\\x7f\""},
+      {"v\xe1ros", "\"v\\xe1ros\""},  // ISO-8859-2, not UTF-8
+      {"\xc3", "\"\\xc3\""},          // a cut sequence
+      {"a\"b\\c", "\"a\\\"b\\\\c\""},
+      {"{x}", "\"{x}\""},
+      {"no\u00a0break", "\"no\\u{00A0}break\""},
+      {"\ufeffbom", "\"\\u{FEFF}bom\""},
+  };
+  for (const auto& row : rows) EXPECT_EQ(shown(row.bytes), row.shown);
+}
+
+TEST(Explanation, TextOfEachOutcome) {
+  const std::string input =
+      "A,B\nB,C\nC,D\n y,\n\n"
+      "A->B\nB->C\nC->D\nB,x->D\n->\n y->\nD->A,z\nA,B->C\n";
+  EXPECT_EQ(explained(input, explanation_format::text),
+            "line 6: A->B\n"
+            "  preserved: both sides lie in one schema, line 1: A,B\n"
+            "line 7: B->C\n"
+            "  preserved: both sides lie in one schema, line 2: B,C\n"
+            "line 8: C->D\n"
+            "  preserved: both sides lie in one schema, line 3: C,D\n"
+            "line 9: B,x->D\n"
+            "  preserved: derived in 2 steps\n"
+            "    line 2: B,C\n"
+            "      adds {C}\n"
+            "    line 3: C,D\n"
+            "      adds {D}\n"
+            "line 10: ->\n"
+            "  preserved: its right side lies within its left side\n"
+            "line 11: \" y->\"\n"
+            "  preserved: both sides lie in one schema, line 4: \" y,\"\n"
+            "line 12: D->A,z\n"
+            "  LOST: the decomposition derives from {D} only {A, B, C, D}\n"
+            "    missing: {z}\n"
+            "    in no schema: {z}\n"
+            "    a schema that would keep it: {D, z}\n"
+            "line 13: A,B->C\n"
+            "  preserved: derived in 1 step\n"
+            "    line 2: B,C\n"
+            "      adds {C}\n"
+            "\n8 dependencies, 1 lost: nem " +
+                kYes);
+  EXPECT_EQ(explained("A\n", explanation_format::text),
+            "0 dependencies, none lost: " + kYes);
+}
+
+TEST(Explanation, JsonKeepsNamesByteForByte) {
+  const std::string json = explained(
+      "v\xe1ros,\x01,a\"b\n\nv\xe1ros->\x01,a\"b\n", explanation_format::json);
+  EXPECT_TRUE(well_formed_json(json)) << json;
+  EXPECT_EQ(json,
+            "{\"input\": \"in\", \"results\": [\n"
+            "{\"line\": 3, \"text\": {\"hex\": \"76e1726f732d3e012c612262\"}, "
+            "\"left\": [{\"hex\": \"76e1726f73\"}], "
+            "\"right\": [\"\\u0001\", \"a\\\"b\"], "
+            "\"preserved\": true, \"how\": \"one_schema\", \"schema\": "
+            "{\"line\": 1, \"text\": {\"hex\": \"76e1726f732c012c612262\"}}}\n"
+            "], \"dependencies\": 1, \"lost\": 0, \"preserved\": true, "
+            "\"verdict\": \"" +
+                kYes.substr(0, kYes.size() - 1) + "\"}\n");
+}
+
+// The program, from the command line: statuses, output and messages.
+TEST(ExplainProgram, CommandLine) {
+  scratch_dir dir;
+  write_file(dir / "lost", "A,D\nB,D\n\nA,B->D\nD->B\n");
+  write_file(dir / "kept", "A,B\n\nA->B\n");
+  write_file(dir / "bad", "A\n\nA->B\nAB\n");
+  const std::string usage = "usage: fdkeep-explain [--json] [--quiet] INPUT\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out_end, err;
+  } rows[] = {
+      {{dir / "kept"}, 0, "none lost: " + kYes, ""},
+      {{dir / "lost"}, 1, "1 lost: nem " + kYes, ""},
+      {{"--quiet", dir / "lost"}, 1, "", ""},
+      {{"--json", "--", dir / "kept"},
+       0,
+       "\"preserved\": true, \"verdict\": \"" +
+           kYes.substr(0, kYes.size() - 1) + "\"}\n",
+       ""},
+      {{dir / "bad"},
+       2,
+       "",
+       "fdkeep-explain: " + dir / "bad" + ":4: dependency has no \"->\"\n"},
+      {{dir / "missing"},
+       2,
+       "",
+       "fdkeep-explain: cannot open input file '" + dir / "missing" +
+           "': No such file or directory\n"},
+      {{}, 2, "", usage},
+      {{dir / "kept", dir / "lost"}, 2, "", usage},
+      {{"--jsn", dir / "kept"}, 2, "", usage},
+      {{"--version"}, 0, "fdkeep-explain " FDKEEP_VERSION "\n", ""},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.args));
+    const outcome run = run_program(FDKEEP_EXPLAIN_BINARY, row.args, {}, dir);
+    EXPECT_EQ(run.status, row.status);
+    EXPECT_TRUE(run.out.ends_with(row.out_end)) << run.out;
+    EXPECT_EQ(run.out.empty(), row.out_end.empty()) << run.out;
+    EXPECT_EQ(run.err, row.err);
+  }
+
+  const outcome piped =
+      run_program(FDKEEP_EXPLAIN_BINARY, {"-"}, {}, dir, dir / "lost");
+  EXPECT_EQ(piped.status, 1);
+  EXPECT_EQ(piped.out,
+            run_program(FDKEEP_EXPLAIN_BINARY, {dir / "lost"}, {}, dir).out);
+}
+
+TEST(ExplainProgram, OutputThatCannotBeWrittenIsAFailure) {
+  scratch_dir dir;
+  write_file(dir / "in", "A,B\n\nA->B\n");
+  const std::string command = std::string(FDKEEP_EXPLAIN_BINARY) + " " +
+                              (dir / "in") + " >/dev/full 2>" + (dir / "err");
+  EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 2);
+  EXPECT_EQ(read_file(dir / "err"),
+            "fdkeep-explain: cannot write standard output: No space left on "
+            "device\n");
+}
+
+// fdkeep-explain's verdict is fdkeep's on every shipped example and every
+// input of the fuzz corpus, and both reject the same inputs.
+TEST(ExplainProgram, VerdictIsFdkeeps) {
+  scratch_dir dir;
+  int inputs = 0;
+  for (const char* folder : {FDKEEP_EXAMPLES_DIR, FDKEEP_CORPUS_DIR})
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      if (entry.path().extension() == ".out") continue;
+      const std::string input = entry.path().string();
+      SCOPED_TRACE(input);
+      ++inputs;
+      const outcome tool = run_tool({input, dir / "out"}, dir);
+      const outcome explained =
+          run_program(FDKEEP_EXPLAIN_BINARY, {"--quiet", input}, {}, dir);
+      if (tool.status != 0) {  // a line without "->"
+        EXPECT_EQ(explained.status, 2);
+        continue;
+      }
+      const bool lost =
+          read_file(dir / "out")
+              .ends_with(
+                  "nem \x66\xFC\x67\x67\xF5\x73\xE9\x67\xF6\x72\x7A\xF5\n");
+      EXPECT_EQ(explained.status, lost ? 1 : 0);
+    }
+  EXPECT_GE(inputs, 10);
+}
+
+}  // namespace
