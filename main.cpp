@@ -1097,7 +1097,8 @@ class preservation_test {
     for (;; ++hash) {  // on a collision, the next hash
       const number* known = part_nodes_.find(hash);
       if (known == nullptr) break;
-      if (std::ranges::equal(part, part_of(*known))) {
+      const std::span<const number> other = part_of(*known);
+      if (std::equal(part.begin(), part.end(), other.begin(), other.end())) {
         parts_.resize(begin);
         return *known;
       }
@@ -1573,6 +1574,24 @@ bool write_all(int fd, std::string_view text) {
   return write_fully(fd, &part, 1);
 }
 
+// The verdict line for an input read into model, without its line feed.
+std::string_view verdict_of(const input_model& model) {
+  return keep(model.universe, model.schemas, model.dependencies)
+             ? kPreserving
+             : kNotPreserving;
+}
+
+std::string output_for(std::string_view text, const std::string& name) {
+  text_lines source(text);
+  input_model model;
+  std::string output;
+  read_lines(source, name, model, [&](std::string_view record) {
+    output += record;
+    if (!record.ends_with('\n')) output += '\n';
+  });
+  return output.append("\n").append(verdict_of(model)).append("\n");
+}
+
 void run(const std::string& input_path, const std::string& output_path) {
   line_reader input(input_path);
   line_writer output(output_path, input);
@@ -1580,9 +1599,7 @@ void run(const std::string& input_path, const std::string& output_path) {
   read_lines(input, input_path, model,
              [&](std::string_view record) { output.write_line(record); });
   output.write_line("");
-  const bool preserving =
-      keep(model.universe, model.schemas, model.dependencies);
-  output.write_line(preserving ? kPreserving : kNotPreserving);
+  output.write_line(verdict_of(model));
   output.close();
 }
 

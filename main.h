@@ -131,6 +131,12 @@ bool explain(
 // it. Allocates nothing.
 bool write_all(int fd, std::string_view text);
 
+// What run() would write to the output file for an input held in memory,
+// called name in messages: every line and a line feed, one empty line and
+// the verdict line. Throws failure, as run() does, when a dependency line
+// has no "->".
+std::string output_for(std::string_view text, const std::string& name);
+
 // Runs the tool on two files: echoes every line of the input file into the
 // output file, each line flushed as it is written, then writes one empty line
 // and the verdict line: "függőségörző" (preserving) when keep() holds,

@@ -1,10 +1,12 @@
 // The shipped examples: the tool's output matches each expected output byte
-// for byte, and each verdict is the one the definition gives.
+// for byte, as does output_for() on the same bytes in memory, and each
+// verdict is the one the definition gives.
 #include <filesystem>
 #include <string>
 
 #include "definition.h"
 #include "gtest/gtest.h"
+#include "main.h"
 #include "test_util.h"
 
 namespace {
@@ -27,6 +29,7 @@ TEST(Examples, OutputsMatchAndVerdictsFollowTheDefinition) {
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string output = read_file(dir / "out");
     EXPECT_EQ(output, read_file(expected_path.string()));
+    EXPECT_EQ(output_for(read_file(input), input), output);
 
     const std::optional<bool> expected =
         verdict_by_definition(read_file(input));
