@@ -735,12 +735,25 @@ class scratch_map {
     return {&s.value, true};
   }
 
+  size_t size() const { return size_; }
+
   void clear() {
     size_ = 0;
     if (++stamp_ == 0) {  // the stamps wrapped around: forget them all
       for (slot& s : slots_) s.stamp = 0;
       stamp_ = 1;
     }
+  }
+
+  // Keeps only the keys for which keep(key) holds.
+  template <typename Keep>
+  void keep_if(Keep keep) {
+    std::vector<slot> old(slots_.size());
+    old.swap(slots_);
+    const number live = stamp_;
+    clear();
+    for (const slot& s : old)
+      if (s.stamp == live && keep(s.key)) *add(s.key).first = s.value;
   }
 
  private:
@@ -901,7 +914,8 @@ class preservation_test {
         node_of_(graph.schema_count()),
         relevant_built_(graph.names.size()),
         relevant_at_(graph.names.size()),
-        memo_(4 * graph.size() + 4096) {}
+        memo_(4 * graph.size() + 4096),
+        state_limit_(4 * graph.size() + 65536) {}
 
   // How a test ends.
   enum class result { within_left_side, inside_one_schema, derived, lost };
@@ -1153,6 +1167,7 @@ class preservation_test {
   bool grow_to_the_end() {
     for (;;) {
       if (wanted_left_ == 0) return true;
+      if (reached_.size() + counters_.size() > state_limit_) collect();
       if (ready_head_ < ready_.size()) {
         const number n = ready_[ready_head_++];
         nodes_[n].waiting = false;
@@ -1167,6 +1182,32 @@ class preservation_test {
   }
 
   bool alive(const node& n) const { return n.residents > 0 || n.shared; }
+
+  // Forgets what the dead nodes hold: those that serve no schema and that
+  // no other node goes on from. When the living still hold more than half
+  // the limit, the limit doubles, so that collecting costs what it frees.
+  void collect() {
+    const auto living = [&](uint64_t key) { return alive(nodes_[key >> 32]); };
+    reached_.keep_if(living);
+    counters_.keep_if(living);
+    std::vector<event> pending;  // the queues of the living, relinked
+    for (node& x : nodes_) {
+      if (!alive(x) || x.first_event == kNone) {
+        x.first_event = x.last_event = kNone;
+        continue;
+      }
+      const number first = static_cast<number>(pending.size());
+      for (number e = x.first_event; e != kNone; e = events_[e].next)
+        pending.push_back(
+            {events_[e].attribute, static_cast<number>(pending.size() + 1)});
+      pending.back().next = kNone;
+      x.first_event = first;
+      x.last_event = static_cast<number>(pending.size() - 1);
+    }
+    events_.swap(pending);
+    if (reached_.size() + counters_.size() > state_limit_ / 2)
+      state_limit_ *= 2;
+  }
 
   // Processes the names that node n has reached, until none is left, the
   // node has no schema left to serve, or the right side is derived.
@@ -1206,8 +1247,14 @@ class preservation_test {
 
   // Node n reaches attribute: it is offered to the node's schemas at once,
   // so that a schema is done as soon as it can be, and joins the node's
-  // names to process.
+  // names to process. A name on no left side needs no processing; unless
+  // the node counts it as a name of its schema, it is not even remembered,
+  // since offering it again changes nothing.
   void reach(number n, number attribute) {
+    if (graph_.dependents[attribute].empty() &&
+        (nodes_[n].schema == kNone ||
+         !graph_.holds(nodes_[n].schema, attribute)))
+      return offer(n, attribute);
     const number parent = nodes_[n].parent;
     if (parent != kNone && reached_.find(key(parent, attribute)) != nullptr)
       return;
@@ -1334,7 +1381,11 @@ class preservation_test {
       drain(n);  // a node that others go on from must be closed
       if (wanted_left_ == 0 || missing_[s] == 0 || reached(n, attribute))
         return;
-      if (!alone()) n = part_ways(n, s);
+      if (!alone()) {
+        n = part_ways(n, s, attribute);
+        if (n != kNone) reach(n, attribute);
+        return;
+      }
     }
     nodes_[n].schema = kNone;  // grown beyond its part: not remembered
     reach(n, attribute);
@@ -1357,13 +1408,33 @@ class preservation_test {
     return own;
   }
 
-  // Schema s leaves the shared node n for a node of its own that goes on
-  // from n, and returns it.
-  number part_ways(number n, number s) {
+  // Schema s leaves the shared node n, as its part grows by attribute, for
+  // a node of its own that goes on from n, and returns it; or returns kNone
+  // when the closure of the grown part is known to give the whole schema.
+  number part_ways(number n, number s, number attribute) {
+    // The grown part, n's and attribute, in ascending order.
+    const number base = nodes_[n].part_begin, size = nodes_[n].part_size;
+    const number begin = static_cast<number>(parts_.size());
+    parts_.reserve(parts_.size() + size + 1);
+    for (number i = base; i < base + size; ++i) parts_.push_back(parts_[i]);
+    parts_.insert(
+        std::upper_bound(parts_.begin() + begin, parts_.end(), attribute),
+        attribute);
+    if (memo_.contains(s, {parts_.data() + begin, size + 1})) {
+      parts_.resize(begin);
+      finish(s);
+      return kNone;
+    }
     --nodes_[n].residents;
     nodes_[n].shared = true;
     const number own = new_node(n, s);
     node_of_[s] = own;
+    node& x = nodes_[own];
+    x.part_begin = begin;
+    x.part_size = size + 1;
+    x.schema = s;
+    for (number member : graph_.members[s])  // those n reached count too
+      x.members_reached += reached_.find(key(n, member)) != nullptr;
     return own;
   }
 
@@ -1391,7 +1462,8 @@ class preservation_test {
   marks relevant_built_;  // attributes whose relevant list is built
   std::vector<std::pair<number, number>> relevant_at_;  // begin, size
   std::vector<number> relevant_;
-  whole_schema_memo memo_;                // kept from one test to the next
+  whole_schema_memo memo_;  // kept from one test to the next
+  size_t state_limit_;      // entries the maps may hold before dead ones go
   std::vector<joined>* trace_ = nullptr;  // where to record, if anywhere
   number holder_ = kNone;  // the schema that holds both sides, if any
 };
