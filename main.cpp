@@ -260,25 +260,32 @@ class line_writer {
 template <typename Value>
 class recent_lines {
  public:
-  // The pair of slots where line is kept when it is a recent one.
+  // The pair of slots where line is kept when it is a recent one; none for
+  // a line too long to keep, which is then never a recent one.
   struct place {
     size_t pair;
   };
-  place place_of(std::string_view line) const {
-    return {2 * (std::hash<std::string_view>{}(line) % kPairs)};
+  std::optional<place> place_of(std::string_view line) const {
+    if (line.size() > kLongest) return std::nullopt;
+    return place{2 * (std::hash<std::string_view>{}(line) % kPairs)};
   }
 
   // What was kept for line, at its place, or nullptr when it is not one of
   // the recent lines. The pointer is valid until the next call of keep().
   Value* find(place at, std::string_view line) {
     for (size_t i = at.pair; i < at.pair + 2; ++i)
-      if (slots_[i].used && slots_[i].line == line) return &slots_[i].value;
+      if (slots_[i].used && slots_[i].line == line) {
+        misses_ = 0;
+        return &slots_[i].value;
+      }
+    ++misses_;
     return nullptr;
   }
 
-  // Keeps line, at its place, with value, unless the line is too long.
+  // Keeps line, at its place, with value. After many misses in a row, lines
+  // seldom repeat: only one in kSample is kept then, until one repeats.
   void keep(place at, std::string_view line, Value value) {
-    if (line.size() > kLongest) return;
+    if (misses_ > kPatience && misses_ % kSample != 0) return;
     slot& older =
         slots_[slots_[at.pair].age < slots_[at.pair + 1].age ? at.pair
                                                              : at.pair + 1];
@@ -290,6 +297,7 @@ class recent_lines {
 
  private:
   static constexpr size_t kPairs = 256, kLongest = 256;
+
   struct slot {
     std::string line;
     Value value{};
@@ -297,8 +305,10 @@ class recent_lines {
     bool used = false;
   };
 
+  static constexpr uint64_t kPatience = 64, kSample = 16;
   std::vector<slot> slots_ = std::vector<slot>(2 * kPairs);
   uint64_t clock_ = 0;
+  uint64_t misses_ = 0;  // lines not found, since the last one found
 };
 
 // A recent dependency line: the map entry of its left side, and its right
@@ -330,14 +340,14 @@ struct input_model {
 // Adds a decomposition line's schema, and its names to the universe.
 void add_schema(std::string_view line, size_t number, input_model& model) {
   const auto at = model.recent_schemas.place_of(line);
-  if (model.recent_schemas.find(at, line) != nullptr) return;
+  if (at && model.recent_schemas.find(*at, line) != nullptr) return;
   auto [position, added] = model.schemas.emplace(line);
   if (added) {
     model.universe.insert(position->begin(), position->end());
     if (model.cited)
       model.cited->schemas[&*position] = {number, std::string(line)};
   }
-  model.recent_schemas.keep(at, line, true);
+  if (at) model.recent_schemas.keep(*at, line, true);
 }
 
 // Cuts a dependency line at its first "->" and sets the map's entry for the
@@ -350,7 +360,9 @@ bool add_dependency(std::string_view line, size_t number, input_model& model) {
   const std::string_view right_text = line.substr(arrow + kArrow.size());
   const auto at = model.recent_dependencies.place_of(line);
   dependency_map::iterator entry;
-  if (recent_dependency* known = model.recent_dependencies.find(at, line)) {
+  recent_dependency* known =
+      at ? model.recent_dependencies.find(*at, line) : nullptr;
+  if (known != nullptr) {
     if (!known->right) known->right.emplace(right_text);
     if (known->entry->second != *known->right)
       known->entry->second = *known->right;
@@ -360,7 +372,7 @@ bool add_dependency(std::string_view line, size_t number, input_model& model) {
         model.dependencies
             .insert_or_assign(schema(line.substr(0, arrow)), schema(right_text))
             .first;
-    model.recent_dependencies.keep(at, line, {entry, std::nullopt});
+    if (at) model.recent_dependencies.keep(*at, line, {entry, std::nullopt});
   }
   if (model.cited)
     model.cited->dependencies[&entry->first] = {number, std::string(line)};
@@ -679,6 +691,9 @@ struct dependency_graph {
   }
 
   size_t dependency_count() const { return left.size(); }
+  number left_size(number dependency) const {
+    return static_cast<number>(left[dependency].size());
+  }
   size_t schema_count() const { return members.size(); }
   // The numbers that the dependencies and the schemas hold.
   size_t size() const {
@@ -789,10 +804,11 @@ class scratch_map {
 // with new stamps, so it costs what it reaches.
 class closure {
  public:
-  explicit closure(const dependency_graph& graph)
+  // A closure that, when traced, remembers what reached each name.
+  explicit closure(const dependency_graph& graph, bool traced = false)
       : graph_(graph),
         reached_(graph.names.size()),
-        cause_(graph.names.size()),
+        cause_(traced ? graph.names.size() : 0),
         applied_(graph.dependency_count()),
         counted_(graph.dependency_count()),
         missing_(graph.dependency_count()) {}
@@ -806,7 +822,8 @@ class closure {
     applied_.clear();
     counted_.clear();
     for (number attribute : start)
-      if (reached_.insert(attribute)) cause_[attribute] = kNone;
+      if (reached_.insert(attribute) && !cause_.empty())
+        cause_[attribute] = kNone;
     for (number dependency : graph_.unconditional) apply(dependency);
     // reached_ lists every attribute once; walking the list processes each
     // newly reached one, whose dependents then miss one name less.
@@ -816,76 +833,99 @@ class closure {
          ++next)
       for (number dependency : graph_.dependents[queue[next]]) {
         if (!counted_.marked(dependency)) {
+          const number size = graph_.left_size(dependency);
+          if (size == 1) {  // applies now, with no count to keep
+            apply(dependency);
+            continue;
+          }
           counted_.mark(dependency);
-          missing_[dependency] =
-              static_cast<number>(graph_.left[dependency].size());
+          missing_[dependency] = size;
         }
         if (--missing_[dependency] == 0) apply(dependency);
       }
   }
 
   const stamped_set& reached() const { return reached_; }
-  const stamped_set& applied() const { return applied_; }
+
+  // True when the last computation applied dependency.
+  bool applied(number dependency) const { return applied_.marked(dependency); }
 
   // The dependency that first reached attribute, or kNone for a name of
-  // start. Requires attribute in reached().
+  // start. Requires a traced closure and attribute in reached().
   number cause(number attribute) const { return cause_[attribute]; }
 
  private:
   void apply(number dependency) {
-    applied_.insert(dependency);
+    applied_.mark(dependency);
     for (number attribute : graph_.right[dependency])
-      if (reached_.insert(attribute)) cause_[attribute] = dependency;
+      if (reached_.insert(attribute) && !cause_.empty())
+        cause_[attribute] = dependency;
   }
 
   const dependency_graph& graph_;
   stamped_set reached_;
-  std::vector<number> cause_;  // per reached attribute
-  stamped_set applied_;
+  std::vector<number> cause_;  // per reached attribute, when traced
+  marks applied_;
   marks counted_;                // dependencies whose missing_ count is live
   std::vector<number> missing_;  // per dependency: left-side names unreached
 };
 
-// Remembers, across tests, parts of schemas whose closure reaches every name
-// of the schema: the schema's part then gives the whole schema, and the
-// closure need not be taken again. Keyed by schema and part. Holds at most a
-// fixed number of numbers, in proportion to the input; when full, it forgets
-// everything and starts over.
-class whole_schema_memo {
+// Remembers, across tests, what the closures of schemas' parts reach of
+// their own schemas: under a schema, a key (the names of a part that a
+// closure used) and the schema's names that the closure of the key reaches.
+// In any test, once every name of a key is derived, so are those names. A
+// schema keeps its latest few keys. Holds at most a fixed number of numbers,
+// in proportion to the input; when full, it forgets everything and starts
+// over.
+class contribution_memo {
  public:
-  explicit whole_schema_memo(size_t limit) : limit_(limit) {}
+  contribution_memo(size_t schemas, size_t limit)
+      : head_(schemas, kNone), limit_(limit) {}
 
-  // True when the closure of part reaches every name of schema s.
-  bool contains(number s, std::span<const number> part) const {
-    const number* at = index_.find(hash(s, part));
-    return at != nullptr && keys_[*at] == s && keys_[*at + 1] == part.size() &&
-           std::equal(part.begin(), part.end(), keys_.begin() + *at + 2);
+  // Appends to names the names remembered for schema s under every key
+  // whose names all pass known(name).
+  template <typename Known>
+  void recall(number s, Known known, std::vector<number>& names) const {
+    for (number e = head_[s]; e != kNone; e = entries_[e]) {
+      const number* key = &entries_[e + 3];
+      const number* end = key + entries_[e + 1];
+      if (std::all_of(key, end, known))
+        names.insert(names.end(), end, end + entries_[e + 2]);
+    }
   }
 
-  // Remembers that the closure of part reaches every name of schema s.
-  void insert(number s, std::span<const number> part) {
-    if (keys_.size() + part.size() + 2 > limit_) {
-      keys_.clear();
-      index_.clear();
+  // Remembers that the closure of key, names of schema s, reaches names,
+  // also names of s.
+  void remember(number s, std::span<const number> key,
+                std::span<const number> names) {
+    const size_t size = 3 + key.size() + names.size();
+    if (entries_.size() + size > limit_) {
+      entries_.clear();
+      std::fill(head_.begin(), head_.end(), kNone);
     }
-    const auto [at, added] = index_.add(hash(s, part));
-    if (!added) return;  // a collision: the first key stays
-    *at = static_cast<number>(keys_.size());
-    keys_.push_back(s);
-    keys_.push_back(static_cast<number>(part.size()));
-    keys_.insert(keys_.end(), part.begin(), part.end());
+    number kept = 1;  // entries of s that stay: the newest few
+    for (number e = head_[s]; e != kNone; e = entries_[e], ++kept) {
+      if (std::equal(key.begin(), key.end(), &entries_[e + 3],
+                     &entries_[e + 3] + entries_[e + 1]))
+        return;  // known already
+      if (kept == kPerSchema) entries_[e] = kNone;
+    }
+    const number e = static_cast<number>(entries_.size());
+    entries_.push_back(head_[s]);
+    entries_.push_back(static_cast<number>(key.size()));
+    entries_.push_back(static_cast<number>(names.size()));
+    entries_.insert(entries_.end(), key.begin(), key.end());
+    entries_.insert(entries_.end(), names.begin(), names.end());
+    head_[s] = e;
   }
 
  private:
-  static uint64_t hash(number s, std::span<const number> part) {
-    uint64_t hash = (14695981039346656037u ^ s) * 1099511628211u;  // FNV-1a
-    for (number attribute : part) hash = (hash ^ attribute) * 1099511628211u;
-    return hash;
-  }
-
+  static constexpr number kPerSchema = 4;
+  std::vector<number> head_;  // per schema: its newest entry, or kNone
+  // Entries: the next (older) entry of the schema or kNone, the sizes of the
+  // key and of the names, the key, the names.
+  std::vector<number> entries_;
   size_t limit_;
-  scratch_map index_;         // hash of a key to its place in keys_
-  std::vector<number> keys_;  // schema, size of the part, the part
 };
 
 // Tests the dependencies of one graph for preservation, one at a time,
@@ -914,8 +954,11 @@ class preservation_test {
         node_of_(graph.schema_count()),
         relevant_built_(graph.names.size()),
         relevant_at_(graph.names.size()),
-        memo_(4 * graph.size() + 4096),
-        state_limit_(4 * graph.size() + 65536) {}
+        memo_(graph.schema_count(), 4 * graph.size() + 4096),
+        traced_(graph.names.size()),
+        state_limit_(4 * graph.size() + 65536) {
+    relevant_.reserve(graph.left.value_count());  // all lists of a test fit
+  }
 
   // How a test ends.
   enum class result { within_left_side, inside_one_schema, derived, lost };
@@ -972,9 +1015,10 @@ class preservation_test {
     number first_event = kNone, last_event = kNone;  // names to process
     bool shared = false;   // others go on from it: it must not change
     bool waiting = false;  // on ready_
-    // The one schema of a node that has grown from its part alone, or
-    // kNone; and how many names of that schema the node has reached.
-    number schema = kNone, members_reached = 0;
+    // The one schema of a node of its own, whose names it remembers even
+    // when they start no dependency, so that what it reached of the schema
+    // can be traced back; or kNone.
+    number schema = kNone;
   };
   struct event {
     number attribute, next;
@@ -1046,21 +1090,19 @@ class preservation_test {
       ++nodes_[node_of_[s]].residents;
     }
     list_residents();
+    // Recalling derives names, and so can look at more schemas.
+    for (size_t i = 0, seen = seen_.members().size(); i < seen; ++i)
+      recall(seen_.members()[i]);
     for (number n = 0; n < nodes_.size(); ++n) {
+      if (!alive(nodes_[n])) continue;
       // A node of one schema only, which a finished schema of a shared
       // node does not leave behind.
-      if (nodes_[n].resident_slots == 1 && nodes_[n].residents == 1 &&
-          nodes_[n].part_size > 0) {
-        const number s = residents_[nodes_[n].first_resident];
-        if (memo_.contains(s, part_of(n))) {
-          finish(s);
-          continue;
-        }
-        nodes_[n].schema = s;
-      }
-      for (number attribute : part_of(n)) reach(n, attribute);
+      if (nodes_[n].resident_slots == 1 && nodes_[n].residents == 1)
+        nodes_[n].schema = residents_[nodes_[n].first_resident];
+      for (number attribute : part_of(n)) reach(n, attribute, kNone);
       for (number dependency : graph_.unconditional)
-        for (number attribute : graph_.right[dependency]) reach(n, attribute);
+        for (number attribute : graph_.right[dependency])
+          reach(n, attribute, dependency);
     }
   }
 
@@ -1072,6 +1114,7 @@ class preservation_test {
     if (!seen_.insert(s)) return;
     node_of_[s] = kNone;
     const std::span<const number> members = graph_.members[s];
+
     const std::vector<number>& closure = whole_.reached().members();
     number missing = 0;
     if (members.size() <= closure.size() * std::bit_width(members.size())) {
@@ -1225,14 +1268,15 @@ class preservation_test {
   // Counts a name that node n has reached off the dependencies whose left
   // side holds it, and applies those that have no name left to wait for.
   void process(number n, number attribute) {
-    const auto [begin, size] = relevant(attribute);
-    for (number i = begin; i < begin + size; ++i) {
-      const number dependency = relevant_[i];
-      const auto [count, added] = counters_.add(key(n, dependency));
-      if (added) *count = inherited_count(n, dependency);
-      if (--*count > 0) continue;
+    for (number dependency : relevant(attribute)) {
+      // A dependency of one left-side name applies now, with no count.
+      if (graph_.left_size(dependency) > 1) {
+        const auto [count, added] = counters_.add(key(n, dependency));
+        if (added) *count = inherited_count(n, dependency);
+        if (--*count > 0) continue;
+      }
       for (number reached : graph_.right[dependency]) {
-        reach(n, reached);
+        reach(n, reached, dependency);
         if (wanted_left_ == 0 || !alive(nodes_[n])) return;
       }
     }
@@ -1245,12 +1289,13 @@ class preservation_test {
             reached_.find(key(parent, attribute)) != nullptr);
   }
 
-  // Node n reaches attribute: it is offered to the node's schemas at once,
-  // so that a schema is done as soon as it can be, and joins the node's
-  // names to process. A name on no left side needs no processing; unless
-  // the node counts it as a name of its schema, it is not even remembered,
-  // since offering it again changes nothing.
-  void reach(number n, number attribute) {
+  // Node n reaches attribute through the dependency cause (kNone for a name
+  // of its part): it is offered to the node's schemas at once, so that a
+  // schema is done as soon as it can be, and joins the node's names to
+  // process, remembered with its cause. A name on no left side needs no
+  // processing; unless it is a name of the node's own schema, it is not
+  // even remembered, since offering it again changes nothing.
+  void reach(number n, number attribute, number cause) {
     if (graph_.dependents[attribute].empty() &&
         (nodes_[n].schema == kNone ||
          !graph_.holds(nodes_[n].schema, attribute)))
@@ -1258,7 +1303,9 @@ class preservation_test {
     const number parent = nodes_[n].parent;
     if (parent != kNone && reached_.find(key(parent, attribute)) != nullptr)
       return;
-    if (!reached_.add(key(n, attribute)).second) return;
+    const auto [slot, added] = reached_.add(key(n, attribute));
+    if (!added) return;
+    *slot = cause;
     offer(n, attribute);
     const number e = static_cast<number>(events_.size());
     events_.push_back({attribute, kNone});
@@ -1286,32 +1333,29 @@ class preservation_test {
   }
 
   // The dependencies whose left side holds attribute and that the closure
-  // of the left side applies, as a range of relevant_: only those can apply
-  // in a node. Each list is built on first use in a test.
-  std::pair<number, number> relevant(number attribute) {
+  // of the left side applies: only those can apply in a node. Each list is
+  // built on first use in a test.
+  std::span<const number> relevant(number attribute) {
     if (!relevant_built_.marked(attribute)) {
       relevant_built_.mark(attribute);
       const number begin = static_cast<number>(relevant_.size());
       for (number dependency : graph_.dependents[attribute])
-        if (whole_.applied().contains(dependency))
-          relevant_.push_back(dependency);
+        if (whole_.applied(dependency)) relevant_.push_back(dependency);
       relevant_at_[attribute] = {begin, relevant_.size() - begin};
     }
-    return relevant_at_[attribute];
+    // relevant_ never grows past its reserve, so the span stays valid.
+    return {relevant_.data() + relevant_at_[attribute].first,
+            relevant_at_[attribute].second};
   }
 
   // If a schema of node n holds attribute and it is not derived yet, it
   // joins the derived set. Walks the node's schemas or the attribute's,
-  // whichever list is shorter. A node that has grown from its one schema's
-  // part alone also counts the schema's names it reaches: once it has
-  // reached them all, that part is remembered as giving the whole schema.
+  // whichever list is shorter.
   void offer(number n, number attribute) {
-    node& x = nodes_[n];
+    const node& x = nodes_[n];
     if (x.schema != kNone) {
-      if (!graph_.holds(x.schema, attribute)) return;
-      if (++x.members_reached == graph_.members[x.schema].size())
-        memo_.insert(x.schema, part_of(n));
-      if (!derived_.contains(attribute) && missing_[x.schema] > 0)
+      if (!derived_.contains(attribute) && missing_[x.schema] > 0 &&
+          graph_.holds(x.schema, attribute))
         derive(attribute, x.schema);
       return;
     }
@@ -1342,24 +1386,74 @@ class preservation_test {
     derived_.insert(attribute);
     if (trace_ != nullptr) trace_->push_back({by, attribute});
     if (wanted_.contains(attribute) && --wanted_left_ == 0) return;
-    const bool starts_dependencies = relevant(attribute).second > 0;
+    const bool starts_dependencies = !relevant(attribute).empty();
     for (number s : graph_.containing[attribute]) {
       if (!seen_.contains(s)) {
         look_at(s);  // attribute is derived already: not counted
-      } else if (missing_[s] > 0 && --missing_[s] == 0) {
-        if (node_of_[s] != kNone) --nodes_[node_of_[s]].residents;  // done
+      } else if (missing_[s] > 0 && --missing_[s] == 0) {  // done
+        const number n = node_of_[s];
+        if (n == kNone) continue;
+        if (nodes_[n].schema == s) remember(s, n);
+        --nodes_[n].residents;
       }
       if (missing_[s] > 0 && starts_dependencies)
         grows_.push_back({s, attribute});
     }
   }
 
-  // Every name of schema s joins the derived set.
-  void finish(number s) {
-    for (number attribute : graph_.members[s]) {
+  // The names that the memo knows the closure of schema s's part to reach,
+  // from what is derived now, join the derived set.
+  void recall(number s) {
+    if (missing_[s] == 0) return;
+    recalled_.clear();
+    memo_.recall(
+        s, [&](number attribute) { return derived_.contains(attribute); },
+        recalled_);
+    for (number attribute : recalled_) {
       if (missing_[s] == 0 || wanted_left_ == 0) return;
       if (!derived_.contains(attribute)) derive(attribute, s);
     }
+  }
+
+  // Once schema s, served by its own node n, is done: remembers the names of
+  // s that n reached beyond its part, keyed by the names of its part that
+  // they were reached from (traced back through the dependency that reached
+  // each name).
+  void remember(number s, number n) {
+    gained_.clear();
+    for (number member : graph_.members[s]) {
+      const number* cause = cause_in(n, member);
+      if (cause != nullptr && *cause != kNone) gained_.push_back(member);
+    }
+    if (gained_.empty()) return;
+    used_.clear();
+    traced_.clear();
+    stack_.assign(gained_.begin(), gained_.end());
+    for (number attribute : gained_) traced_.mark(attribute);
+    while (!stack_.empty()) {
+      const number attribute = stack_.back();
+      stack_.pop_back();
+      const number cause = *cause_in(n, attribute);
+      if (cause == kNone) {
+        used_.push_back(attribute);
+        continue;
+      }
+      for (number earlier : graph_.left[cause])
+        if (!traced_.marked(earlier)) {
+          traced_.mark(earlier);
+          stack_.push_back(earlier);
+        }
+    }
+    std::sort(used_.begin(), used_.end());
+    memo_.remember(s, used_, gained_);
+  }
+
+  // The dependency through which node n reached attribute (kNone for a name
+  // of its part), or nullptr when n did not remember reaching it.
+  const number* cause_in(number n, number attribute) const {
+    if (const number* own = reached_.find(key(n, attribute))) return own;
+    const number parent = nodes_[n].parent;
+    return parent == kNone ? nullptr : reached_.find(key(parent, attribute));
   }
 
   // The part of schema s grows by attribute, which starts a dependency: its
@@ -1369,8 +1463,8 @@ class preservation_test {
     if (missing_[s] == 0) return;
     number n = node_of_[s];
     if (n == kNone) {
-      n = own_node(s, attribute);
-      if (n != kNone) reach(n, attribute);
+      n = own_node(s);
+      if (n != kNone) reach(n, attribute, kNone);
       return;
     }
     if (reached(n, attribute)) return;
@@ -1382,59 +1476,36 @@ class preservation_test {
       if (wanted_left_ == 0 || missing_[s] == 0 || reached(n, attribute))
         return;
       if (!alone()) {
-        n = part_ways(n, s, attribute);
-        if (n != kNone) reach(n, attribute);
+        n = part_ways(n, s);
+        if (n != kNone) reach(n, attribute, kNone);
         return;
       }
     }
-    nodes_[n].schema = kNone;  // grown beyond its part: not remembered
-    reach(n, attribute);
+    reach(n, attribute, kNone);
   }
 
-  // The first node of schema s, whose part has grown from nothing to
-  // attribute, or kNone when the closure of that part is known to give the
-  // whole schema.
-  number own_node(number s, number attribute) {
-    if (memo_.contains(s, {&attribute, 1})) {
-      finish(s);
-      return kNone;
-    }
+  // The first node of schema s, whose part has grown from nothing, or kNone
+  // when the memo makes it done.
+  number own_node(number s) {
+    recall(s);
+    if (missing_[s] == 0) return kNone;
     const number own = new_node(kNone, s);
-    nodes_[own].part_begin = static_cast<number>(parts_.size());
-    nodes_[own].part_size = 1;
     nodes_[own].schema = s;
-    parts_.push_back(attribute);
     node_of_[s] = own;
     return own;
   }
 
-  // Schema s leaves the shared node n, as its part grows by attribute, for
-  // a node of its own that goes on from n, and returns it; or returns kNone
-  // when the closure of the grown part is known to give the whole schema.
-  number part_ways(number n, number s, number attribute) {
-    // The grown part, n's and attribute, in ascending order.
-    const number base = nodes_[n].part_begin, size = nodes_[n].part_size;
-    const number begin = static_cast<number>(parts_.size());
-    parts_.reserve(parts_.size() + size + 1);
-    for (number i = base; i < base + size; ++i) parts_.push_back(parts_[i]);
-    parts_.insert(
-        std::upper_bound(parts_.begin() + begin, parts_.end(), attribute),
-        attribute);
-    if (memo_.contains(s, {parts_.data() + begin, size + 1})) {
-      parts_.resize(begin);
-      finish(s);
-      return kNone;
-    }
+  // Schema s leaves the shared node n, as its part grows, for a node of its
+  // own that goes on from n, and returns it; or returns kNone when the memo
+  // makes it done.
+  number part_ways(number n, number s) {
+    recall(s);
+    if (missing_[s] == 0) return kNone;
     --nodes_[n].residents;
     nodes_[n].shared = true;
     const number own = new_node(n, s);
+    nodes_[own].schema = s;
     node_of_[s] = own;
-    node& x = nodes_[own];
-    x.part_begin = begin;
-    x.part_size = size + 1;
-    x.schema = s;
-    for (number member : graph_.members[s])  // those n reached count too
-      x.members_reached += reached_.find(key(n, member)) != nullptr;
     return own;
   }
 
@@ -1462,8 +1533,10 @@ class preservation_test {
   marks relevant_built_;  // attributes whose relevant list is built
   std::vector<std::pair<number, number>> relevant_at_;  // begin, size
   std::vector<number> relevant_;
-  whole_schema_memo memo_;  // kept from one test to the next
-  size_t state_limit_;      // entries the maps may hold before dead ones go
+  contribution_memo memo_;  // kept from one test to the next
+  std::vector<number> recalled_, gained_, used_, stack_;
+  marks traced_;
+  size_t state_limit_;  // entries the maps may hold before dead ones go
   std::vector<joined>* trace_ = nullptr;  // where to record, if anywhere
   number holder_ = kNone;  // the schema that holds both sides, if any
 };
@@ -1476,7 +1549,7 @@ class derivation_cutter {
  public:
   explicit derivation_cutter(const dependency_graph& graph)
       : graph_(graph),
-        close_(graph),
+        close_(graph, true),
         visited_(graph.names.size()),
         in_left_(graph.names.size()),
         joined_(graph.names.size()),
