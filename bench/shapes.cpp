@@ -205,6 +205,111 @@ std::string zipper(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// The frame that the shapes below share, designed against an engine that
+// takes a closure per schema: pads {h, e_j, p_j} (and extra, the same in
+// every pad); a schema {w, e_1..e_P} with w -> e_1..e_P; for each of the
+// tested dependencies h,q_t -> g a schema {q_t, w} with q_t -> w; and a goal
+// schema {p_1..p_P, g} with p_1..p_P -> g. Each pad's part grows by its e_j,
+// and the shape decides how hard p_j is to reach from there. Lost: the goal
+// schema holds g alone.
+struct pads_frame {
+  int pads, tests;
+  std::string extra;                     // names every pad holds besides
+  std::string (*left)(int t, int pads);  // more names of test t's left side
+};
+
+void add_frame(input& in, const pads_frame& frame, bool lost) {
+  for (int j = 1; j <= frame.pads; ++j)
+    in.schema("h," + name("e", j) + "," + name("p", j) + frame.extra);
+  in.schema("w," + run_of("e", 1, frame.pads));
+  in.dependency("w", run_of("e", 1, frame.pads));
+  const std::string sources = run_of("p", 1, frame.pads);
+  in.schema(lost ? "g,lost" : sources + ",g");
+  in.dependency(sources, "g");
+  for (int t = 0; t < frame.tests; ++t) {
+    in.schema(name("q", t) + ",w");
+    in.dependency(name("q", t), "w");
+    in.dependency("h," + name("q", t) + frame.left(t, frame.pads), "g");
+  }
+}
+
+std::string nothing_more(int, int) { return ""; }
+
+// The frame, where each pad's own closure reaches p_j only through a hub k
+// that every pad reaches: e_j -> k and k,e_j -> p_j, so that k starts P
+// dependencies.
+std::string fan(int n, bool lost, unsigned seed) {
+  input in;
+  const int pads = std::max(1, n / 3);
+  add_frame(in, {pads, pads, ",k", nothing_more}, lost);
+  for (int j = 1; j <= pads; ++j) {
+    in.dependency(name("e", j), "k");
+    in.dependency("k," + name("e", j), name("p", j));
+  }
+  return in.text(seed);
+}
+
+// The chain that every pad's closure must walk: schemas {e_j, k} with
+// e_j -> k, a chain {k, c_1}, {c_i, c_i+1} (k -> c_1, c_i -> c_i+1) of twice
+// as many links as pads, and c_L,e_j -> p_j.
+void add_chain_pads(input& in, int pads) {
+  const int links = 2 * pads;
+  for (int j = 1; j <= pads; ++j) {
+    in.schema(name("e", j) + ",k");
+    in.dependency(name("e", j), "k");
+    in.dependency(name("c", links) + "," + name("e", j), name("p", j));
+  }
+  in.schema("k,c1");
+  in.dependency("k", "c1");
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("c", i) + "," + name("c", i + 1));
+    in.dependency(name("c", i), name("c", i + 1));
+  }
+}
+
+std::string chain_pads(int n, bool lost, unsigned seed) {
+  input in;
+  const int pads = std::max(1, n / 6);
+  add_frame(in, {pads, pads, "", nothing_more}, lost);
+  add_chain_pads(in, pads);
+  return in.text(seed);
+}
+
+// Test t's left side also names the bits of t among b_0..b_9.
+std::string bits_of(int t, int) {
+  std::string names;
+  for (int bit = 0; bit < 10; ++bit)
+    if ((t + 1) >> bit & 1) names += "," + name("b", bit);
+  return names;
+}
+
+// Chain pads whose parts differ in every test: every pad holds b_0..b_9 and
+// each left side names a different subset of them, so that no part repeats
+// from one test to the next.
+std::string masked_chain_pads(int n, bool lost, unsigned seed) {
+  input in;
+  const int pads = std::max(1, n / 7);
+  add_frame(in, {pads, pads, "," + run_of("b", 0, 9), bits_of}, lost);
+  add_chain_pads(in, pads);
+  return in.text(seed);
+}
+
+// The frame, where each pad reaches p_j through a name v that every pad
+// reaches and whose right side is long: e_j -> v, v -> r_1..r_5P (held in
+// one schema), v,e_j -> p_j.
+std::string wide_right(int n, bool lost, unsigned seed) {
+  input in;
+  const int pads = std::max(1, n / 8);
+  add_frame(in, {pads, 2 * pads, ",v", nothing_more}, lost);
+  in.schema("v," + run_of("r", 1, 5 * pads));
+  in.dependency("v", run_of("r", 1, 5 * pads));
+  for (int j = 1; j <= pads; ++j) {
+    in.dependency(name("e", j), "v");
+    in.dependency("v," + name("e", j), name("p", j));
+  }
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -221,6 +326,14 @@ const std::vector<hostile_shape>& hostile_shapes() {
       {"parting", "pads part ways after a common closure", parting, 100'000},
       {"zipper", "a wide schema needed at every step of a chain", zipper,
        100'000},
+      {"fan", "pads whose closures meet at a hub with many dependents", fan,
+       100'000},
+      {"chain pads", "pads whose closures walk one long chain", chain_pads,
+       100'000},
+      {"masked pads", "chain pads whose parts differ in every test",
+       masked_chain_pads, 100'000},
+      {"wide right", "pads whose closures reach one long right side",
+       wide_right, 100'000},
   };
   return shapes;
 }
