@@ -1075,6 +1075,19 @@ class preservation_test {
     const bool unconditional = !graph_.unconditional.empty();
     if (unconditional) {
       for (number s = 0; s < graph_.schema_count(); ++s) look_at(s);
+    } else if (const size_t by_left = holders(left);
+               holders_of_rest(by_left) < by_left) {
+      // Fewer schemas hold a name of the closure outside the left side,
+      // and only those can add anything: those of them that hold a name of
+      // the left side are looked at.
+      for (number attribute : whole_.reached().members()) {
+        if (derived_.contains(attribute)) continue;
+        for (number s : graph_.containing[attribute])
+          if (!seen_.contains(s) &&
+              std::any_of(left.begin(), left.end(),
+                          [&](number a) { return graph_.holds(s, a); }))
+            look_at(s);
+      }
     } else {
       for (number attribute : left)
         for (number s : graph_.containing[attribute]) look_at(s);
@@ -1104,6 +1117,26 @@ class preservation_test {
         for (number attribute : graph_.right[dependency])
           reach(n, attribute, dependency);
     }
+  }
+
+  // How many schemas hold each name of attributes, summed.
+  size_t holders(std::span<const number> attributes) const {
+    size_t count = 0;
+    for (number attribute : attributes)
+      count += graph_.containing[attribute].size();
+    return count;
+  }
+
+  // The same for the names of the left side's closure outside the left
+  // side, counted until the count reaches limit.
+  size_t holders_of_rest(size_t limit) const {
+    size_t count = 0;
+    for (number attribute : whole_.reached().members()) {
+      if (count >= limit) break;
+      if (!derived_.contains(attribute))
+        count += graph_.containing[attribute].size();
+    }
+    return count;
   }
 
   // Starts counting for schema s when it is first looked at in a test: the

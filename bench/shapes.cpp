@@ -279,7 +279,7 @@ std::string chain_pads(int n, bool lost, unsigned seed) {
 std::string bits_of(int t, int) {
   std::string names;
   for (int bit = 0; bit < 10; ++bit)
-    if ((t + 1) >> bit & 1) names += "," + name("b", bit);
+    if ((t + 1) >> bit & 1) names.append(",").append(name("b", bit));
   return names;
 }
 
@@ -289,7 +289,9 @@ std::string bits_of(int t, int) {
 std::string masked_chain_pads(int n, bool lost, unsigned seed) {
   input in;
   const int pads = std::max(1, n / 7);
-  add_frame(in, {pads, pads, "," + run_of("b", 0, 9), bits_of}, lost);
+  add_frame(in,
+            {pads, pads, std::string(",").append(run_of("b", 0, 9)), bits_of},
+            lost);
   add_chain_pads(in, pads);
   return in.text(seed);
 }
