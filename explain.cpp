@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <numeric>
 #include <utility>
 #include <vector>
 
@@ -108,24 +109,71 @@ bool plain(std::string_view bytes) {
   return true;
 }
 
-// The names, each as show shows it, between open and close, separated by
-// commas.
+// How much of a long piece an explanation shows: the steps of a
+// derivation (the first and the last half of them), the names of a list,
+// the bytes of a cited line. Past that, the start is shown and what is left
+// out is counted, so that each dependency's explanation stays short,
+// whatever the input.
+constexpr size_t kShownSteps = 64;
+constexpr size_t kShownNames = 200;
+constexpr size_t kShownBytes = 160;
+
+// The names, at most kShownNames of them, each as show shows it, between
+// open and close, separated by commas; more, when some are left out, says
+// so before close.
 template <typename Show>
-std::string listed(const schema& names, char open, char close, Show show) {
+std::string listed(const schema& names, char open, char close, Show show,
+                   std::string_view more = "") {
   std::string text(1, open);
+  size_t count = 0;
   for (const std::string& name : names) {
-    if (text.size() > 1) text += ", ";
+    if (count == kShownNames) break;
+    if (count++ > 0) text += ", ";
     text += show(name);
   }
+  if (names.size() > kShownNames) text += more;
   return text + close;
 }
 
+size_t left_out(const schema& names) {
+  return names.size() > kShownNames ? names.size() - kShownNames : 0;
+}
+
+// The start of line that is shown: all of it, or at most kShownBytes bytes,
+// cut after a comma when there is one, and never inside a UTF-8 sequence.
+std::string_view shown_start(std::string_view line) {
+  if (line.size() <= kShownBytes) return line;
+  size_t cut = line.rfind(',', kShownBytes - 1);
+  if (cut != std::string_view::npos) return line.substr(0, cut + 1);
+  cut = kShownBytes;
+  while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80)
+    --cut;
+  return line.substr(0, cut);
+}
+
+// The places of the steps shown of a derivation of count steps.
+std::vector<size_t> shown_steps(size_t count) {
+  std::vector<size_t> places;
+  for (size_t i = 0; i < count; ++i)
+    if (count <= kShownSteps || i < kShownSteps / 2 ||
+        i >= count - kShownSteps / 2)
+      places.push_back(i);
+  return places;
+}
+
 std::string set_text(const schema& names) {
-  return listed(names, '{', '}', shown);
+  return listed(names, '{', '}', shown,
+                ", \u2026 " + std::to_string(left_out(names)) + " more");
 }
 
 std::string line_text(const input_line& line) {
-  return "line " + std::to_string(line.number) + ": " + shown(line.text);
+  const std::string_view start = shown_start(line.text);
+  std::string text =
+      "line " + std::to_string(line.number) + ": " + shown(start);
+  if (start.size() < line.text.size())
+    text += " \u2026 " + std::to_string(line.text.size() - start.size()) +
+            " more bytes";
+  return text;
 }
 
 // ---------------------------------------------------------------------------
@@ -150,13 +198,24 @@ std::string json_bytes(std::string_view bytes) {
   return text + "\"";
 }
 
-std::string json_set(const schema& names) {
-  return listed(names, '[', ']', json_bytes);
+// "field": [names], and "field_left_out": how many are not listed, when
+// some are not.
+std::string json_names(const std::string& field, const schema& names) {
+  std::string json =
+      "\"" + field + "\": " + listed(names, '[', ']', json_bytes);
+  if (left_out(names) > 0)
+    json += ", \"" + field + "_left_out\": " + std::to_string(left_out(names));
+  return json;
 }
 
 std::string json_line(const input_line& line) {
-  return "\"line\": " + std::to_string(line.number) +
-         ", \"text\": " + json_bytes(line.text);
+  const std::string_view start = shown_start(line.text);
+  std::string json = "\"line\": " + std::to_string(line.number) +
+                     ", \"text\": " + json_bytes(start);
+  if (start.size() < line.text.size())
+    json += ", \"text_left_out\": " +
+            std::to_string(line.text.size() - start.size());
+  return json;
 }
 
 // ---------------------------------------------------------------------------
@@ -191,9 +250,16 @@ std::string as_text(const input& in, const input_line& line, const schema& left,
       const size_t n = report.steps.size();
       text += "  preserved: derived in " + std::to_string(n) +
               (n == 1 ? " step\n" : " steps\n");
-      for (const dependency_report::step& step : report.steps)
+      size_t next = 0;  // the place of the next step
+      for (size_t i : shown_steps(n)) {
+        if (i > next)
+          text +=
+              "    \u2026 " + std::to_string(i - next) + " steps left out\n";
+        const dependency_report::step& step = report.steps[i];
         text += "    " + line_text(in.schema_lines[step.place]) + "\n" +
                 "      adds " + set_text(step.added) + "\n";
+        next = i + 1;
+      }
       return text;
     }
     case outcome::lost: {
@@ -215,8 +281,8 @@ std::string as_json(const input& in, const input_line& line,
                     const dependency_report& report) {
   std::string json = "{";
   json += json_line(line);
-  json += ", \"left\": " + json_set(dependency.first);
-  json += ", \"right\": " + json_set(dependency.second);
+  json += ", " + json_names("left", dependency.first);
+  json += ", " + json_names("right", dependency.second);
   using outcome = dependency_report::outcome;
   switch (report.how) {
     case outcome::within_left_side:
@@ -227,19 +293,24 @@ std::string as_json(const input& in, const input_line& line,
              "}}";
     case outcome::derived: {
       json += ", \"preserved\": true, \"how\": \"derivation\", \"steps\": [";
-      for (size_t i = 0; i < report.steps.size(); ++i)
-        json += std::string(i ? ", " : "") + "{" +
-                json_line(in.schema_lines[report.steps[i].place]) +
-                ", \"adds\": " + json_set(report.steps[i].added) + "}";
-      return json + "]}";
+      const std::vector<size_t> shown = shown_steps(report.steps.size());
+      for (size_t i : shown)
+        json += std::string(i > shown.front() ? ", " : "") + "{" +
+                json_line(in.schema_lines[report.steps[i].place]) + ", " +
+                json_names("adds", report.steps[i].added) + "}";
+      json += "]";
+      if (shown.size() < report.steps.size())
+        json += ", \"steps_left_out\": " +
+                std::to_string(report.steps.size() - shown.size());
+      return json + "}";
     }
     case outcome::lost: {
       const shortfall s = shortfall_of(in, dependency.first, report);
-      return json + ", \"preserved\": false, \"how\": \"lost\"" +
-             ", \"derived\": " + json_set(report.derived) +
-             ", \"missing\": " + json_set(report.missing) +
-             ", \"in_no_schema\": " + json_set(s.in_no_schema) +
-             ", \"suggested_schema\": " + json_set(s.suggested) + "}";
+      return json + ", \"preserved\": false, \"how\": \"lost\", " +
+             json_names("derived", report.derived) + ", " +
+             json_names("missing", report.missing) + ", " +
+             json_names("in_no_schema", s.in_no_schema) + ", " +
+             json_names("suggested_schema", s.suggested) + "}";
     }
   }
   return json + "}";
@@ -277,35 +348,40 @@ bool write_explanation(const input& in, std::string_view name,
                        explanation_format format,
                        const std::function<void(std::string_view)>& write) {
   const bool json = format == explanation_format::json;
-  // Rendered in the order of the test, written in the order of the lines.
-  std::vector<std::pair<size_t, std::string>> entries;
-  entries.reserve(in.dependencies.size());
-  size_t lost = 0;
-  auto dependency = in.dependencies.begin();
-  const bool preserving = explain(
-      in.schemas, in.dependencies,
-      [&](size_t place, const dependency_report& report) {
-        lost += report.how == dependency_report::outcome::lost;
-        const input_line& line = in.dependency_lines[place];
-        entries.emplace_back(
-            line.number, json ? as_json(in, line, *dependency, report)
-                              : as_text(in, line, dependency->first, report));
-        ++dependency;
-      });
-  std::sort(entries.begin(), entries.end());
+  // The dependencies are tested and written in the order of their lines.
+  std::vector<dependency_map::const_iterator> entries;
+  for (auto entry = in.dependencies.begin(); entry != in.dependencies.end();
+       ++entry)
+    entries.push_back(entry);
+  std::vector<size_t> order(entries.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return in.dependency_lines[a].number < in.dependency_lines[b].number;
+  });
+
+  if (json) write("{\"input\": " + json_bytes(name) + ", \"results\": [\n");
+  size_t lost = 0, written = 0;
+  const bool preserving =
+      explain(in.schemas, in.dependencies, order,
+              [&](size_t place, const dependency_report& report) {
+                lost += report.how == dependency_report::outcome::lost;
+                const input_line& line = in.dependency_lines[place];
+                if (json) {
+                  write((written++ ? ",\n" : "") +
+                        as_json(in, line, *entries[place], report));
+                } else {
+                  write(as_text(in, line, entries[place]->first, report));
+                }
+              });
 
   const size_t count = in.dependencies.size();
   const std::string_view verdict = preserving ? kPreserving : kNotPreserving;
   if (json) {
-    write("{\"input\": " + json_bytes(name) + ", \"results\": [\n");
-    for (size_t i = 0; i < entries.size(); ++i)
-      write((i ? ",\n" : "") + entries[i].second);
     write(std::string(count ? "\n" : "") + "], \"dependencies\": " +
           std::to_string(count) + ", \"lost\": " + std::to_string(lost) +
           ", \"preserved\": " + (preserving ? "true" : "false") +
           ", \"verdict\": \"" + std::string(verdict) + "\"}\n");
   } else {
-    for (const auto& entry : entries) write(entry.second);
     write(std::string(count ? "\n" : "") + std::to_string(count) +
           (count == 1 ? " dependency, " : " dependencies, ") +
           (lost ? std::to_string(lost) + " lost: " : "none lost: ") +

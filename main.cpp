@@ -1685,6 +1685,7 @@ schema linear_cutoff(const schema& /*universe*/,
 
 bool explain(
     const decomposition& schemas, const dependency_map& dependencies,
+    const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report) {
   if (dependencies.empty()) return true;
   const dependency_graph graph(dependencies, schemas);
@@ -1693,7 +1694,8 @@ bool explain(
   std::vector<preservation_test::joined> trace;
   bool preserving = true;
   using outcome = dependency_report::outcome;
-  for (number d = 0; d < graph.dependency_count(); ++d) {
+  for (size_t i = 0; i < graph.dependency_count(); ++i) {
+    const number d = static_cast<number>(order.empty() ? i : order[i]);
     trace.clear();
     dependency_report r;
     switch (test.test(d, &trace)) {

@@ -118,12 +118,14 @@ struct dependency_report {
   schema missing;  // lost: the right-side names that it does not derive
 };
 
-// Tests every dependency of the map, in map order, unlike keep(), which
-// stops at the first lost one, and hands each one's report to report with
-// its place in the map. Returns what keep() returns. Changes none of its
-// arguments.
+// Tests every dependency of the map, unlike keep(), which stops at the first
+// lost one, and hands each one's report to report with its place in the
+// map. The dependencies are taken in the order of their places in order, or
+// in map order when order is empty; order must list every place once.
+// Returns what keep() returns. Changes none of its arguments.
 bool explain(
     const decomposition& schemas, const dependency_map& dependencies,
+    const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report);
 
 // Writes all of text to the open file descriptor fd, resuming after short

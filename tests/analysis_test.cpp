@@ -259,7 +259,7 @@ class case_maker {
 void expect_explained(const decomposition& d, const dependency_map& map) {
   auto entry = map.begin();
   const bool preserving =
-      explain(d, map, [&](size_t, const dependency_report& report) {
+      explain(d, map, {}, [&](size_t, const dependency_report& report) {
         const auto& [left, right] = *entry++;
         EXPECT_EQ(explanation_fault(d, map, left, right, report), "")
             << render(left) << "->" << render(right);

@@ -99,6 +99,33 @@ TEST(Explanation, JsonKeepsNamesByteForByte) {
                 kYes.substr(0, kYes.size() - 1) + "\"}\n");
 }
 
+// An explanation stays short whatever the input: a long cited line shows
+// its start, a long list its first names, a long derivation its first and
+// last steps, each saying how much is left out.
+TEST(Explanation, LongPiecesAreCut) {
+  std::string schemas = "b", dependencies = "c0,z->c300\nb->a1\nc0,a1->zz\n";
+  for (int i = 1; i < 300; ++i) schemas += ",a" + std::to_string(i);
+  for (int i = 0; i < 300; ++i) {  // a chain of 300 schemas
+    const std::string here = "c" + std::to_string(i),
+                      next = "c" + std::to_string(i + 1);
+    schemas += "\n" + here + "," + next;
+    dependencies += here + "->" + next + "\n";
+  }
+  const std::string input = schemas + "\n\n" + dependencies;
+
+  const std::string text = explained(input, explanation_format::text);
+  for (const char* cut : {"derived in 300 steps", "\u2026 236 steps left out",
+                          ",a41, \u2026 1231 more bytes", ", \u2026 102 more}"})
+    EXPECT_NE(text.find(cut), std::string::npos) << cut;
+  EXPECT_LT(text.size(), 100000u);
+
+  const std::string json = explained(input, explanation_format::json);
+  EXPECT_TRUE(well_formed_json(json));
+  for (const char* cut : {"\"steps_left_out\": 236", "\"text_left_out\": 1231",
+                          "\"derived_left_out\": 102"})
+    EXPECT_NE(json.find(cut), std::string::npos) << cut;
+}
+
 // The program, from the command line: statuses, output and messages.
 TEST(ExplainProgram, CommandLine) {
   scratch_dir dir;

@@ -141,7 +141,7 @@ void explain_and_check(const std::string& bytes, size_t lines, bool verdict) {
   check(well_formed_json(json));
   if (lines > 300) return;
   auto entry = in.dependencies.begin();
-  explain(in.schemas, in.dependencies,
+  explain(in.schemas, in.dependencies, {},
           [&](size_t, const dependency_report& report) {
             const auto& [left, right] = *entry++;
             check(explanation_fault(in.schemas, in.dependencies, left, right,
