@@ -482,17 +482,25 @@ input read_cited(Source& source, const std::string& name) {
 // that C applies are followed, only schemas that hold a name of C outside X
 // can add anything, and a schema is done once every name it holds of C is
 // derived. A schema's closure is taken once and resumed, never restarted,
-// when its part grows; schemas whose parts start alike share one closure until
-// their parts part ways, and each then goes on from the shared one without
-// copying it.
+// when its part grows; schemas whose parts start alike share one closure
+// until their parts part ways, and each then goes on from the shared one
+// without copying it. What a closure reached of its schema is remembered
+// from one test to the next, keyed by the names of the part that it used:
+// in a later test where those names are derived, the schema needs no
+// closure.
 //
-// The cost of one test, with M the size of the dependencies and S that of the
-// schemas: computing C and finding the schemas that can add to Z take O(M +
-// S); every name that joins Z costs O(1) per schema that holds it; the
-// closures cost O(c) each, where c is the size of the dependencies that C
-// applies. With k closures that neither share nor stop early, one test costs
-// O(M + S + k c) and N tests O(N (M + S + k c)): quadratic in the input
-// unless many schemas need long closures of their own, cubic at worst.
+// Cost, with N the number of dependencies tested, M the total size of the
+// dependencies and S that of the schemas: a test takes O(M + S) to compute C,
+// to find the schemas that can add, and to let names join Z (O(1) for each
+// schema that holds the name); each closure that it takes costs O(M) more
+// (expected, through hash maps). Closures are taken only for schemas whose
+// part holds a name that starts a dependency and that the memory of earlier
+// tests does not answer; on every input shape we know, hostile ones
+// included, they add no more than O(M + S) per test, and a run takes
+// O(N (M + S)), quadratic in the input. The bound for every input is
+// O(N d M), d the number of schemas: cubic. Memory is O(M + S) and what the
+// closures of one test hold; closures that have become useless are dropped
+// once they hold more than a limit in proportion to the input.
 
 using number = uint32_t;  // an attribute, a dependency, a schema or a closure
 constexpr number kNone = UINT32_MAX;
