@@ -949,7 +949,10 @@ class contribution_memo {
 // gets a node of its own. A schema that leaves a shared node goes on from
 // it, reading what the shared node holds and keeping only what differs; the
 // shared node is closed first and changes no more. A node of its own grows
-// in place.
+// in place, remembering for each name it reaches the dependency that reached
+// it, so that what it reached of its schema can be traced back to its part
+// for the memo when the schema is done. Before a schema gets a node, the
+// memo is asked.
 class preservation_test {
  public:
   explicit preservation_test(const dependency_graph& graph)
@@ -1018,8 +1021,9 @@ class preservation_test {
   struct node {
     number parent;     // the shared node this one goes on from, or kNone
     number residents;  // schemas, still adding, whose closure this is
-    number first_resident, resident_slots;           // in residents_, some gone
-    number part_begin, part_size;                    // in parts_
+    number first_resident, resident_slots;  // in residents_, some gone
+    number part_begin, part_size;  // in parts_: the part it starts from,
+                                   // for the nodes of the left side's parts
     number first_event = kNone, last_event = kNone;  // names to process
     bool shared = false;   // others go on from it: it must not change
     bool waiting = false;  // on ready_
