@@ -812,33 +812,26 @@ class scratch_map {
 // with new stamps, so it costs what it reaches.
 class closure {
  public:
-  // A closure that, when traced, remembers what reached each name.
-  explicit closure(const dependency_graph& graph, bool traced = false)
+  explicit closure(const dependency_graph& graph)
       : graph_(graph),
         reached_(graph.names.size()),
-        cause_(traced ? graph.names.size() : 0),
         applied_(graph.dependency_count()),
         counted_(graph.dependency_count()),
         missing_(graph.dependency_count()) {}
 
   // Closes start: afterwards reached() holds start and every attribute that
   // the dependencies reach from it, and applied() every dependency whose left
-  // side lies within reached(). With until, stops as soon as it reaches
-  // that attribute.
-  void compute(std::span<const number> start, number until = kNone) {
+  // side lies within reached().
+  void compute(std::span<const number> start) {
     reached_.clear();
     applied_.clear();
     counted_.clear();
-    for (number attribute : start)
-      if (reached_.insert(attribute) && !cause_.empty())
-        cause_[attribute] = kNone;
+    for (number attribute : start) reached_.insert(attribute);
     for (number dependency : graph_.unconditional) apply(dependency);
     // reached_ lists every attribute once; walking the list processes each
     // newly reached one, whose dependents then miss one name less.
     const std::vector<number>& queue = reached_.members();
-    for (size_t next = 0;
-         next < queue.size() && (until == kNone || !reached_.contains(until));
-         ++next)
+    for (size_t next = 0; next < queue.size(); ++next)
       for (number dependency : graph_.dependents[queue[next]]) {
         if (!counted_.marked(dependency)) {
           const number size = graph_.left_size(dependency);
@@ -858,21 +851,15 @@ class closure {
   // True when the last computation applied dependency.
   bool applied(number dependency) const { return applied_.marked(dependency); }
 
-  // The dependency that first reached attribute, or kNone for a name of
-  // start. Requires a traced closure and attribute in reached().
-  number cause(number attribute) const { return cause_[attribute]; }
-
  private:
   void apply(number dependency) {
     applied_.mark(dependency);
     for (number attribute : graph_.right[dependency])
-      if (reached_.insert(attribute) && !cause_.empty())
-        cause_[attribute] = dependency;
+      reached_.insert(attribute);
   }
 
   const dependency_graph& graph_;
   stamped_set reached_;
-  std::vector<number> cause_;  // per reached attribute, when traced
   marks applied_;
   marks counted_;                // dependencies whose missing_ count is live
   std::vector<number> missing_;  // per dependency: left-side names unreached
@@ -890,15 +877,17 @@ class contribution_memo {
   contribution_memo(size_t schemas, size_t limit)
       : head_(schemas, kNone), limit_(limit) {}
 
-  // Appends to names the names remembered for schema s under every key
-  // whose names all pass known(name).
-  template <typename Known>
-  void recall(number s, Known known, std::vector<number>& names) const {
+  // Calls use(key, names) for the key and the names remembered for schema s
+  // under every key whose names all pass known(name). The spans are valid
+  // until the next call of remember().
+  template <typename Known, typename Use>
+  void recall(number s, Known known, Use use) const {
     for (number e = head_[s]; e != kNone; e = entries_[e]) {
       const number* key = &entries_[e + 3];
       const number* end = key + entries_[e + 1];
       if (std::all_of(key, end, known))
-        names.insert(names.end(), end, end + entries_[e + 2]);
+        use(std::span<const number>(key, end - key),
+            std::span<const number>(end, entries_[e + 2]));
     }
   }
 
@@ -967,6 +956,10 @@ class preservation_test {
         relevant_at_(graph.names.size()),
         memo_(graph.schema_count(), 4 * graph.size() + 4096),
         traced_(graph.names.size()),
+        in_left_(graph.names.size()),
+        needed_(graph.names.size()),
+        joined_(graph.names.size()),
+        joined_at_(graph.names.size()),
         state_limit_(4 * graph.size() + 65536) {
     relevant_.reserve(graph.left.value_count());  // all lists of a test fit
   }
@@ -974,9 +967,11 @@ class preservation_test {
   // How a test ends.
   enum class result { within_left_side, inside_one_schema, derived, lost };
 
-  // A name joining the derived set, and the schema whose closure added it.
+  // A name joining the derived set: the schema whose closure added it, and
+  // how: reached in node through the dependency cause, or, when node is
+  // kNone, recalled from the memo under the key that starts at keys()[cause].
   struct joined {
-    number schema, attribute;
+    number schema, attribute, node, cause;
   };
 
   // True when the derived set of the dependency's left side takes in its
@@ -1008,6 +1003,7 @@ class preservation_test {
 
     whole_.compute(left);
     reset();
+    keys_.clear();
     trace_ = trace;
     start(left);
     return grow_to_the_end() ? result::derived : result::lost;
@@ -1015,6 +1011,46 @@ class preservation_test {
 
   const stamped_set& derived() const { return derived_; }
   number holder() const { return holder_; }
+
+  // The steps of the trace of the last test, which derived the dependency's
+  // right side, that the right side needs, in order; consecutive steps of
+  // one schema become one. Walking the trace backwards, a needed name keeps
+  // the step that added it, and the names that the step used are needed in
+  // turn: the key it was recalled under, or the names, derived before it or
+  // in the left side, from which its node reached it.
+  std::vector<dependency_report::step> needed_steps(number dependency) {
+    const std::vector<joined>& trace = *trace_;
+    in_left_.clear();
+    for (number attribute : graph_.left[dependency]) in_left_.mark(attribute);
+    needed_.clear();
+    for (number attribute : graph_.right[dependency])
+      if (!in_left_.marked(attribute)) needed_.mark(attribute);
+    joined_.clear();
+    for (number k = 0; k < trace.size(); ++k) {
+      joined_.mark(trace[k].attribute);
+      joined_at_[trace[k].attribute] = k;
+    }
+    std::vector<bool> kept(trace.size());
+    for (number k = static_cast<number>(trace.size()); k-- > 0;) {
+      const joined& step = trace[k];
+      if (!needed_.marked(step.attribute)) continue;
+      kept[k] = true;
+      if (step.node == kNone) {
+        const number* key = &keys_[step.cause];
+        for (number i = 1; i <= key[0]; ++i) need(key[i]);
+      } else {
+        trace_back(step.node, step.cause, step.schema, k);
+      }
+    }
+    std::vector<dependency_report::step> steps;
+    for (number k = 0; k < trace.size(); ++k) {
+      if (!kept[k]) continue;
+      if (steps.empty() || steps.back().place != trace[k].schema)
+        steps.push_back({trace[k].schema, schema()});
+      steps.back().added.emplace(graph_.names.name(trace[k].attribute));
+    }
+    return steps;
+  }
 
  private:
   // The closure of a part, held for the schemas whose part it is.
@@ -1255,7 +1291,10 @@ class preservation_test {
   bool grow_to_the_end() {
     for (;;) {
       if (wanted_left_ == 0) return true;
-      if (reached_.size() + counters_.size() > state_limit_) collect();
+      // A trace is cut at the end of the test through what nodes hold.
+      if (reached_.size() + counters_.size() > state_limit_ &&
+          trace_ == nullptr)
+        collect();
       if (ready_head_ < ready_.size()) {
         const number n = ready_[ready_head_++];
         nodes_[n].waiting = false;
@@ -1344,14 +1383,14 @@ class preservation_test {
     if (graph_.dependents[attribute].empty() &&
         (nodes_[n].schema == kNone ||
          !graph_.holds(nodes_[n].schema, attribute)))
-      return offer(n, attribute);
+      return offer(n, attribute, cause);
     const number parent = nodes_[n].parent;
     if (parent != kNone && reached_.find(key(parent, attribute)) != nullptr)
       return;
     const auto [slot, added] = reached_.add(key(n, attribute));
     if (!added) return;
     *slot = cause;
-    offer(n, attribute);
+    offer(n, attribute, cause);
     const number e = static_cast<number>(events_.size());
     events_.push_back({attribute, kNone});
     node& x = nodes_[n];
@@ -1393,15 +1432,15 @@ class preservation_test {
             relevant_at_[attribute].second};
   }
 
-  // If a schema of node n holds attribute and it is not derived yet, it
-  // joins the derived set. Walks the node's schemas or the attribute's,
-  // whichever list is shorter.
-  void offer(number n, number attribute) {
+  // If a schema of node n holds attribute, which n reached through the
+  // dependency cause, and it is not derived yet, it joins the derived set.
+  // Walks the node's schemas or the attribute's, whichever list is shorter.
+  void offer(number n, number attribute, number cause) {
     const node& x = nodes_[n];
     if (x.schema != kNone) {
       if (!derived_.contains(attribute) && missing_[x.schema] > 0 &&
           graph_.holds(x.schema, attribute))
-        derive(attribute, x.schema);
+        derive(attribute, {x.schema, attribute, n, cause});
       return;
     }
     if (derived_.contains(attribute)) return;
@@ -1410,11 +1449,12 @@ class preservation_test {
       for (number i = 0; i < x.resident_slots; ++i) {
         const number s = residents_[x.first_resident + i];
         if (serves(n, s) && graph_.holds(s, attribute))
-          return derive(attribute, s);
+          return derive(attribute, {s, attribute, n, cause});
       }
     } else {
       for (number s : holders)
-        if (seen_.contains(s) && serves(n, s)) return derive(attribute, s);
+        if (seen_.contains(s) && serves(n, s))
+          return derive(attribute, {s, attribute, n, cause});
     }
   }
 
@@ -1423,13 +1463,13 @@ class preservation_test {
     return node_of_[s] == n && missing_[s] > 0;
   }
 
-  // Attribute joins the derived set, added by schema by: the schemas that
-  // hold it have one name less to wait for, and their parts grow. A name
-  // that starts no dependency leaves every closure as it was but for itself,
-  // and it is derived already, so then no part needs to grow.
-  void derive(number attribute, number by) {
+  // Attribute joins the derived set, as how says: the schemas that hold it
+  // have one name less to wait for, and their parts grow. A name that starts
+  // no dependency leaves every closure as it was but for itself, and it is
+  // derived already, so then no part needs to grow.
+  void derive(number attribute, const joined& how) {
     derived_.insert(attribute);
-    if (trace_ != nullptr) trace_->push_back({by, attribute});
+    if (trace_ != nullptr) trace_->push_back(how);
     if (wanted_.contains(attribute) && --wanted_left_ == 0) return;
     const bool starts_dependencies = !relevant(attribute).empty();
     for (number s : graph_.containing[attribute]) {
@@ -1450,13 +1490,22 @@ class preservation_test {
   // from what is derived now, join the derived set.
   void recall(number s) {
     if (missing_[s] == 0) return;
-    recalled_.clear();
+    recalled_.clear();  // name, and where its key starts in keys_
     memo_.recall(
         s, [&](number attribute) { return derived_.contains(attribute); },
-        recalled_);
-    for (number attribute : recalled_) {
+        [&](std::span<const number> key, std::span<const number> names) {
+          number at = kNone;
+          if (trace_ != nullptr) {  // the key is copied: the memo can change
+            at = static_cast<number>(keys_.size());
+            keys_.push_back(static_cast<number>(key.size()));
+            keys_.insert(keys_.end(), key.begin(), key.end());
+          }
+          for (number attribute : names) recalled_.push_back({attribute, at});
+        });
+    for (const auto& [attribute, at] : recalled_) {
       if (missing_[s] == 0 || wanted_left_ == 0) return;
-      if (!derived_.contains(attribute)) derive(attribute, s);
+      if (!derived_.contains(attribute))
+        derive(attribute, {s, attribute, kNone, at});
     }
   }
 
@@ -1491,6 +1540,41 @@ class preservation_test {
     }
     std::sort(used_.begin(), used_.end());
     memo_.remember(s, used_, gained_);
+  }
+
+  void need(number attribute) {
+    if (!in_left_.marked(attribute)) needed_.mark(attribute);
+  }
+
+  // Needs the names of the part of schema s at step k (names of s derived
+  // before it, or in the left side) from which node n, the closure of that
+  // part, reached a name through dependency cause: back through the
+  // dependency that reached each name in n, until such names.
+  void trace_back(number n, number cause, number s, number k) {
+    traced_.clear();
+    stack_.clear();
+    const auto push = [&](number dependency) {
+      for (number attribute : graph_.left[dependency])
+        if (!traced_.marked(attribute)) {
+          traced_.mark(attribute);
+          stack_.push_back(attribute);
+        }
+    };
+    push(cause);
+    while (!stack_.empty()) {
+      const number attribute = stack_.back();
+      stack_.pop_back();
+      const number* reason = cause_in(n, attribute);
+      const bool in_part =
+          (in_left_.marked(attribute) ||
+           (joined_.marked(attribute) && joined_at_[attribute] < k)) &&
+          graph_.holds(s, attribute);
+      if (in_part || reason == nullptr || *reason == kNone) {
+        need(attribute);
+        continue;
+      }
+      push(*reason);
+    }
   }
 
   // The dependency through which node n reached attribute (kNone for a name
@@ -1579,103 +1663,15 @@ class preservation_test {
   std::vector<std::pair<number, number>> relevant_at_;  // begin, size
   std::vector<number> relevant_;
   contribution_memo memo_;  // kept from one test to the next
-  std::vector<number> recalled_, gained_, used_, stack_;
+  std::vector<std::pair<number, number>> recalled_;
+  std::vector<number> gained_, used_, stack_;
   marks traced_;
+  std::vector<number> keys_;         // the memo's keys that a trace cites
+  marks in_left_, needed_, joined_;  // while a trace is cut
+  std::vector<number> joined_at_;    // per name joined: its step
   size_t state_limit_;  // entries the maps may hold before dead ones go
   std::vector<joined>* trace_ = nullptr;  // where to record, if anywhere
   number holder_ = kNone;  // the schema that holds both sides, if any
-};
-
-// Cuts a derivation down to the steps that the right side needs. Walking the
-// trace backwards, a name that is needed keeps the step that added it; the
-// names of that step's part which its closure used to reach the name are
-// then needed in turn. Consecutive kept steps of one schema become one.
-class derivation_cutter {
- public:
-  explicit derivation_cutter(const dependency_graph& graph)
-      : graph_(graph),
-        close_(graph, true),
-        visited_(graph.names.size()),
-        in_left_(graph.names.size()),
-        joined_(graph.names.size()),
-        joined_at_(graph.names.size()),
-        needed_(graph.names.size()) {}
-
-  // The steps of trace, a derivation of dependency's right side from its
-  // left side, that the right side needs, in order.
-  std::vector<dependency_report::step> needed_steps(
-      number dependency, const std::vector<preservation_test::joined>& trace) {
-    in_left_.clear();
-    for (number attribute : graph_.left[dependency]) in_left_.mark(attribute);
-    needed_.clear();
-    for (number attribute : graph_.right[dependency])
-      if (!in_left_.marked(attribute)) needed_.mark(attribute);
-    joined_.clear();
-    for (number k = 0; k < trace.size(); ++k) {
-      joined_.mark(trace[k].attribute);
-      joined_at_[trace[k].attribute] = k;
-    }
-
-    std::vector<bool> kept(trace.size());
-    for (number k = static_cast<number>(trace.size()); k-- > 0;) {
-      const auto [s, attribute] = trace[k];
-      if (!needed_.marked(attribute)) continue;
-      kept[k] = true;
-      part_.clear();
-      for (number member : graph_.members[s])
-        if (in_left_.marked(member) ||
-            (joined_.marked(member) && joined_at_[member] < k))
-          part_.push_back(member);
-      for (number used : used_to_reach(part_, attribute))
-        if (!in_left_.marked(used)) needed_.mark(used);
-    }
-
-    std::vector<dependency_report::step> steps;
-    for (number k = 0; k < trace.size(); ++k) {
-      if (!kept[k]) continue;
-      if (steps.empty() || steps.back().place != trace[k].schema)
-        steps.push_back({trace[k].schema, schema()});
-      steps.back().added.emplace(graph_.names.name(trace[k].attribute));
-    }
-    return steps;
-  }
-
- private:
-  // The names of part that the closure of part uses to reach target, which
-  // it must reach: the closure is taken until it does, and then traced back
-  // from target through the dependencies that reached each name.
-  const std::vector<number>& used_to_reach(std::span<const number> part,
-                                           number target) {
-    close_.compute(part, target);
-    used_.clear();
-    visited_.clear();
-    stack_.assign(1, target);
-    visited_.mark(target);
-    while (!stack_.empty()) {
-      const number attribute = stack_.back();
-      stack_.pop_back();
-      const number cause = close_.cause(attribute);
-      if (cause == kNone) {
-        used_.push_back(attribute);
-        continue;
-      }
-      for (number earlier : graph_.left[cause])
-        if (!visited_.marked(earlier)) {
-          visited_.mark(earlier);
-          stack_.push_back(earlier);
-        }
-    }
-    return used_;
-  }
-
-  const dependency_graph& graph_;
-  closure close_;
-  marks visited_;
-  std::vector<number> used_, stack_, part_;
-  marks in_left_;                  // the left side
-  marks joined_;                   // names in the trace
-  std::vector<number> joined_at_;  // per name in the trace: its step
-  marks needed_;
 };
 
 }  // namespace
@@ -1702,7 +1698,6 @@ bool explain(
   if (dependencies.empty()) return true;
   const dependency_graph graph(dependencies, schemas);
   preservation_test test(graph);
-  derivation_cutter cutter(graph);
   std::vector<preservation_test::joined> trace;
   bool preserving = true;
   using outcome = dependency_report::outcome;
@@ -1720,7 +1715,7 @@ bool explain(
         break;
       case preservation_test::result::derived:
         r.how = outcome::derived;
-        r.steps = cutter.needed_steps(d, trace);
+        r.steps = test.needed_steps(d);
         break;
       case preservation_test::result::lost:
         r.how = outcome::lost;
