@@ -114,7 +114,7 @@ bool plain(std::string_view bytes) {
 // the bytes of a cited line. Past that, the start is shown and what is left
 // out is counted, so that each dependency's explanation stays short,
 // whatever the input.
-constexpr size_t kShownSteps = 64;
+constexpr size_t kShownSteps = 20;
 constexpr size_t kShownNames = 200;
 constexpr size_t kShownBytes = 160;
 

@@ -1061,8 +1061,9 @@ class preservation_test {
     number part_begin, part_size;  // in parts_: the part it starts from,
                                    // for the nodes of the left side's parts
     number first_event = kNone, last_event = kNone;  // names to process
-    bool shared = false;   // others go on from it: it must not change
-    bool waiting = false;  // on ready_
+    bool shared = false;     // others go on from it: it must not change
+    bool waiting = false;    // on ready_
+    bool collected = false;  // dead, and what it held is forgotten
     // The one schema of a node of its own, whose names it remembers even
     // when they start no dependency, so that what it reached of the schema
     // can be traced back; or kNone.
@@ -1291,10 +1292,7 @@ class preservation_test {
   bool grow_to_the_end() {
     for (;;) {
       if (wanted_left_ == 0) return true;
-      // A trace is cut at the end of the test through what nodes hold.
-      if (reached_.size() + counters_.size() > state_limit_ &&
-          trace_ == nullptr)
-        collect();
+      if (reached_.size() + counters_.size() > state_limit_) collect();
       if (ready_head_ < ready_.size()) {
         const number n = ready_[ready_head_++];
         nodes_[n].waiting = false;
@@ -1319,6 +1317,7 @@ class preservation_test {
     counters_.keep_if(living);
     std::vector<event> pending;  // the queues of the living, relinked
     for (node& x : nodes_) {
+      if (!alive(x)) x.collected = true;
       if (!alive(x) || x.first_event == kNone) {
         x.first_event = x.last_event = kNone;
         continue;
@@ -1549,8 +1548,16 @@ class preservation_test {
   // Needs the names of the part of schema s at step k (names of s derived
   // before it, or in the left side) from which node n, the closure of that
   // part, reached a name through dependency cause: back through the
-  // dependency that reached each name in n, until such names.
+  // dependency that reached each name in n, until such names. When n has
+  // been collected, the whole part is needed, which is more than enough.
   void trace_back(number n, number cause, number s, number k) {
+    if (nodes_[n].collected) {
+      for (number member : graph_.members[s])
+        if (in_left_.marked(member) ||
+            (joined_.marked(member) && joined_at_[member] < k))
+          need(member);
+      return;
+    }
     traced_.clear();
     stack_.clear();
     const auto push = [&](number dependency) {
