@@ -658,27 +658,29 @@ class marks {
 // members are also listed, in the order they joined.
 class stamped_set {
  public:
-  explicit stamped_set(size_t bound) : marks_(bound) {}
+  explicit stamped_set(size_t bound) : marks_(bound), members_(bound) {}
 
   bool contains(number value) const { return marks_.marked(value); }
-  const std::vector<number>& members() const { return members_; }
+  // The members in the order they were inserted; valid until clear().
+  std::span<const number> members() const { return {members_.data(), size_}; }
 
   // Adds value; returns false when it was a member already.
   bool insert(number value) {
     if (contains(value)) return false;
     marks_.mark(value);
-    members_.push_back(value);
+    members_[size_++] = value;
     return true;
   }
 
   void clear() {
-    members_.clear();
+    size_ = 0;
     marks_.clear();
   }
 
  private:
   marks marks_;
-  std::vector<number> members_;
+  std::vector<number> members_;  // room for every value below the bound
+  size_t size_ = 0;
 };
 
 // A dependency map and a decomposition with names replaced by numbers, built
@@ -830,9 +832,8 @@ class closure {
     for (number dependency : graph_.unconditional) apply(dependency);
     // reached_ lists every attribute once; walking the list processes each
     // newly reached one, whose dependents then miss one name less.
-    const std::vector<number>& queue = reached_.members();
-    for (size_t next = 0; next < queue.size(); ++next)
-      for (number dependency : graph_.dependents[queue[next]]) {
+    for (size_t next = 0; next < reached_.members().size(); ++next)
+      for (number dependency : graph_.dependents[reached_.members()[next]]) {
         if (!counted_.marked(dependency)) {
           const number size = graph_.left_size(dependency);
           if (size == 1) {  // applies now, with no count to keep
@@ -954,15 +955,14 @@ class preservation_test {
         node_of_(graph.schema_count()),
         relevant_built_(graph.names.size()),
         relevant_at_(graph.names.size()),
+        relevant_(graph.left.value_count()),  // all lists of a test fit
         memo_(graph.schema_count(), 4 * graph.size() + 4096),
         traced_(graph.names.size()),
         in_left_(graph.names.size()),
         needed_(graph.names.size()),
         joined_(graph.names.size()),
         joined_at_(graph.names.size()),
-        state_limit_(4 * graph.size() + 65536) {
-    relevant_.reserve(graph.left.value_count());  // all lists of a test fit
-  }
+        state_limit_(4 * graph.size() + 65536) {}
 
   // How a test ends.
   enum class result { within_left_side, inside_one_schema, derived, lost };
@@ -1112,7 +1112,7 @@ class preservation_test {
     residents_.clear();
     part_nodes_.clear();
     relevant_built_.clear();
-    relevant_.clear();
+    relevant_end_ = 0;
   }
 
   // Looks at the schemas that hold a name of the left side (every schema,
@@ -1197,7 +1197,7 @@ class preservation_test {
     node_of_[s] = kNone;
     const std::span<const number> members = graph_.members[s];
 
-    const std::vector<number>& closure = whole_.reached().members();
+    const std::span<const number> closure = whole_.reached().members();
     number missing = 0;
     if (members.size() <= closure.size() * std::bit_width(members.size())) {
       for (number attribute : members)
@@ -1421,12 +1421,11 @@ class preservation_test {
   std::span<const number> relevant(number attribute) {
     if (!relevant_built_.marked(attribute)) {
       relevant_built_.mark(attribute);
-      const number begin = static_cast<number>(relevant_.size());
+      const number begin = relevant_end_;
       for (number dependency : graph_.dependents[attribute])
-        if (whole_.applied(dependency)) relevant_.push_back(dependency);
-      relevant_at_[attribute] = {begin, relevant_.size() - begin};
+        if (whole_.applied(dependency)) relevant_[relevant_end_++] = dependency;
+      relevant_at_[attribute] = {begin, relevant_end_ - begin};
     }
-    // relevant_ never grows past its reserve, so the span stays valid.
     return {relevant_.data() + relevant_at_[attribute].first,
             relevant_at_[attribute].second};
   }
@@ -1668,7 +1667,8 @@ class preservation_test {
   scratch_map counters_;  // node and dependency: left-side names unreached
   marks relevant_built_;  // attributes whose relevant list is built
   std::vector<std::pair<number, number>> relevant_at_;  // begin, size
-  std::vector<number> relevant_;
+  std::vector<number> relevant_;  // the lists, each dependency at most once
+  number relevant_end_ = 0;       // where the next list starts
   contribution_memo memo_;  // kept from one test to the next
   std::vector<std::pair<number, number>> recalled_;
   std::vector<number> gained_, used_, stack_;
