@@ -121,12 +121,12 @@ constexpr size_t kShownBytes = 160;
 // The names, at most kShownNames of them, each as show shows it, between
 // open and close, separated by commas; more, when some are left out, says
 // so before close.
-template <typename Show>
-std::string listed(const schema& names, char open, char close, Show show,
+template <typename Names, typename Show>
+std::string listed(const Names& names, char open, char close, Show show,
                    std::string_view more = "") {
   std::string text(1, open);
   size_t count = 0;
-  for (const std::string& name : names) {
+  for (std::string_view name : names) {
     if (count == kShownNames) break;
     if (count++ > 0) text += ", ";
     text += show(name);
@@ -135,7 +135,8 @@ std::string listed(const schema& names, char open, char close, Show show,
   return text + close;
 }
 
-size_t left_out(const schema& names) {
+template <typename Names>
+size_t left_out(const Names& names) {
   return names.size() > kShownNames ? names.size() - kShownNames : 0;
 }
 
@@ -161,7 +162,9 @@ std::vector<size_t> shown_steps(size_t count) {
   return places;
 }
 
-std::string set_text(const schema& names) {
+// Names: a schema, or names in ascending order.
+template <typename Names>
+std::string set_text(const Names& names) {
   return listed(names, '{', '}', shown,
                 ", \u2026 " + std::to_string(left_out(names)) + " more");
 }
@@ -200,7 +203,8 @@ std::string json_bytes(std::string_view bytes) {
 
 // "field": [names], and "field_left_out": how many are not listed, when
 // some are not.
-std::string json_names(const std::string& field, const schema& names) {
+template <typename Names>
+std::string json_names(const std::string& field, const Names& names) {
   std::string json =
       "\"" + field + "\": " + listed(names, '[', ']', json_bytes);
   if (left_out(names) > 0)
@@ -257,7 +261,7 @@ std::string as_text(const input& in, const input_line& line, const schema& left,
               "    \u2026 " + std::to_string(i - next) + " steps left out\n";
         const dependency_report::step& step = report.steps[i];
         text += "    " + line_text(in.schema_lines[step.place]) + "\n" +
-                "      adds " + set_text(step.added) + "\n";
+                "      adds " + set_text(report.added(step)) + "\n";
         next = i + 1;
       }
       return text;
@@ -297,7 +301,7 @@ std::string as_json(const input& in, const input_line& line,
       for (size_t i : shown)
         json += std::string(i > shown.front() ? ", " : "") + "{" +
                 json_line(in.schema_lines[report.steps[i].place]) + ", " +
-                json_names("adds", report.steps[i].added) + "}";
+                json_names("adds", report.added(report.steps[i])) + "}";
       json += "]";
       if (shown.size() < report.steps.size())
         json += ", \"steps_left_out\": " +

@@ -1012,13 +1012,14 @@ class preservation_test {
   const stamped_set& derived() const { return derived_; }
   number holder() const { return holder_; }
 
-  // The steps of the trace of the last test, which derived the dependency's
-  // right side, that the right side needs, in order; consecutive steps of
-  // one schema become one. Walking the trace backwards, a needed name keeps
-  // the step that added it, and the names that the step used are needed in
-  // turn: the key it was recalled under, or the names, derived before it or
-  // in the left side, from which its node reached it.
-  std::vector<dependency_report::step> needed_steps(number dependency) {
+  // Puts into report the steps of the trace of the last test, which derived
+  // the dependency's right side, that the right side needs, in order, and
+  // the names they add; consecutive steps of one schema become one. Walking
+  // the trace backwards, a needed name keeps the step that added it, and the
+  // names that the step used are needed in turn: the key it was recalled
+  // under, or the names, derived before it or in the left side, from which
+  // its node reached it.
+  void needed_steps(number dependency, dependency_report& report) {
     const std::vector<joined>& trace = *trace_;
     in_left_.clear();
     for (number attribute : graph_.left[dependency]) in_left_.mark(attribute);
@@ -1042,14 +1043,19 @@ class preservation_test {
         trace_back(step.node, step.cause, step.schema, k);
       }
     }
-    std::vector<dependency_report::step> steps;
+    std::vector<dependency_report::step>& steps = report.steps;
+    std::vector<std::string_view>& names = report.added_names;
     for (number k = 0; k < trace.size(); ++k) {
       if (!kept[k]) continue;
       if (steps.empty() || steps.back().place != trace[k].schema)
-        steps.push_back({trace[k].schema, schema()});
-      steps.back().added.emplace(graph_.names.name(trace[k].attribute));
+        steps.push_back({trace[k].schema, names.size(), 0});
+      names.push_back(graph_.names.name(trace[k].attribute));
+      ++steps.back().added_count;
     }
-    return steps;
+    for (const dependency_report::step& step : steps) {  // a schema's order
+      const auto first = names.begin() + step.first_added;
+      std::sort(first, first + step.added_count);
+    }
   }
 
  private:
@@ -1722,7 +1728,7 @@ bool explain(
         break;
       case preservation_test::result::derived:
         r.how = outcome::derived;
-        r.steps = test.needed_steps(d);
+        test.needed_steps(d, r);
         break;
       case preservation_test::result::lost:
         r.how = outcome::lost;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -101,10 +102,10 @@ struct dependency_report {
   };
   // A step of a derivation: a schema, as its place in the decomposition,
   // and the names that the closure of the derived set's part inside it adds
-  // to the derived set.
+  // to the derived set: added(step).
   struct step {
     size_t place;
-    schema added;
+    size_t first_added, added_count;  // in added_names
   };
 
   outcome how = outcome::within_left_side;
@@ -113,9 +114,18 @@ struct dependency_report {
   // the left side, each adds names that the closure of the derived set so
   // far, within its schema, reaches; together they reach the right side.
   std::vector<step> steps;
+  // The names that the steps add, step after step, each step's in ascending
+  // order. They are views into the schemas and dependencies that were
+  // explained, valid while those are.
+  std::vector<std::string_view> added_names;
   schema derived;  // lost: all that the decomposition derives from the left
                    // side
   schema missing;  // lost: the right-side names that it does not derive
+
+  // The names that step, one of steps, adds.
+  std::span<const std::string_view> added(const step& s) const {
+    return {added_names.data() + s.first_added, s.added_count};
+  }
 };
 
 // Tests every dependency of the map, unlike keep(), which stops at the first

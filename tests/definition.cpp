@@ -1,5 +1,6 @@
 #include "definition.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <map>
@@ -115,12 +116,18 @@ std::string explanation_fault(const decomposition& schemas,
       for (const dependency_report::step& step : report.steps) {
         if (step.place >= by_place.size()) return "no such schema";
         const schema& s = by_place[step.place];
+        const std::span<const std::string_view> names = report.added(step);
+        schema added;
+        for (std::string_view name : names) added.emplace(name);
+        if (!std::is_sorted(names.begin(), names.end()) ||
+            added.size() != names.size())
+          return "a step's names are not in order";
         if (!(closure_by_definition(dependencies, derived * s) * s)
-                 .contains(step.added))
+                 .contains(added))
           return "a step adds what its schema does not give";
-        if (step.added.empty() || !(step.added * derived).empty())
+        if (added.empty() || !(added * derived).empty())
           return "a step adds nothing new";
-        derived = derived + step.added;
+        derived = derived + added;
       }
       return derived.contains(right) ? "" : "the steps miss the right side";
     }
