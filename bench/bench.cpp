@@ -231,19 +231,22 @@ std::string growth_text(double seconds, double previous) {
 // The hostile shapes at a quarter, a half and all of their benchmark size,
 // fdkeep and fdkeep-explain each run side by side with the echo floor on the
 // same file. A run that takes more than cpu_limit seconds ends its shape.
+// Growth is judged from half to full size: at a quarter, runs take a few tens
+// of milliseconds, where a shared machine's noise moves a ratio by a third.
 int shapes(const std::string& fdkeep, const std::string& explain,
            const std::string& echo, const std::string& dir, int runs,
            int cpu_limit) {
   std::printf("%-13s %9s %9s %6s %6s %10s %6s %6s %8s %-7s %s\n", "shape",
               "bytes", "fdkeep ms", "growth", "x echo", "explain ms", "growth",
               "x echo", "peak MiB", "verdict",
-              "targets (growth <= 4.6, x echo <= 100, memory)");
+              "targets (last growth <= 4.6, x echo <= 100, memory)");
   const std::string path = dir + "/shape.txt", out = dir + "/shape.out",
                     floor_out = dir + "/shape.floor";
   for (const hostile_shape& shape : hostile_shapes()) {
     double previous[2] = {0, 0};
     for (size_t bytes : {shape.benchmark_bytes / 4, shape.benchmark_bytes / 2,
                          shape.benchmark_bytes}) {
+      const bool judge_growth = bytes == shape.benchmark_bytes;
       const std::string text_in = make_shape(shape, bytes, false, 1);
       std::ofstream(path, std::ios::binary) << text_in;
       const auto t = side_by_side(
@@ -258,7 +261,7 @@ int shapes(const std::string& fdkeep, const std::string& explain,
       bool met = std::max(t[0].peak_kib, t[1].peak_kib) <= memory_limit_kib;
       for (int i : {0, 1})
         met = met && t[i].median_s / t[2].median_s <= 100 &&
-              (previous[i] == 0 || t[i].median_s / previous[i] <= 4.6);
+              (!judge_growth || t[i].median_s / previous[i] <= 4.6);
       std::printf("%-13s %9zu %9.1f %6s %6.1f %10.1f %6s %6.1f %8.1f %-7s %s\n",
                   shape.name, text_in.size(), t[0].median_s * 1e3,
                   growth_text(t[0].median_s, previous[0]).c_str(),
