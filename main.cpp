@@ -487,7 +487,8 @@ input read_cited(Source& source, const std::string& name) {
 // without copying it. What a closure reached of its schema is remembered
 // from one test to the next, keyed by the names of the part that it used:
 // in a later test where those names are derived, the schema needs no
-// closure.
+// closure. Before it computes C, a test asks that memory alone, for a fixed
+// number of steps: when it derives the right side, C is never computed.
 //
 // Cost, with N the number of dependencies tested, M the total size of the
 // dependencies and S that of the schemas: a test takes O(M + S) to compute C,
@@ -1000,6 +1001,12 @@ class preservation_test {
     if (wanted_left_ == 0) return result::within_left_side;
     holder_ = schema_holding_both(left);
     if (holder_ != kNone) return result::inside_one_schema;
+    if (trace == nullptr) {
+      if (derived_from_memory()) return result::derived;
+      derived_.clear();  // back to the left side
+      for (number attribute : left) derived_.insert(attribute);
+      wanted_left_ = wanted_.members().size();
+    }
 
     whole_.compute(left);
     reset();
@@ -1079,6 +1086,8 @@ class preservation_test {
     number attribute, next;
   };
 
+  static constexpr size_t kMemoryBudget = 256;
+
   static uint64_t key(number node, number value) {
     return uint64_t{node} << 32 | value;
   }
@@ -1102,6 +1111,35 @@ class preservation_test {
         return s;
     }
     return kNone;
+  }
+
+  // True when what earlier tests remembered takes the derived set to the
+  // right side, with no closure taken: each schema that holds a derived name
+  // adds the names remembered under those of its keys that are derived.
+  // Gives up after kMemoryBudget steps (a schema asked, a key's name
+  // checked), so that it costs at most a constant; the closure of the left
+  // side, which a test that the memo answers never computes, often costs far
+  // more. Leaves derived_ grown either way.
+  bool derived_from_memory() {
+    size_t budget = kMemoryBudget;
+    const auto derived = [&](number attribute) {
+      return budget > 0 && (--budget, derived_.contains(attribute));
+    };
+    for (size_t i = 0; i < derived_.members().size(); ++i) {
+      for (number s : graph_.containing[derived_.members()[i]]) {
+        if (budget == 0) return false;
+        --budget;
+        memo_.recall(
+            s, derived,
+            [&](std::span<const number>, std::span<const number> names) {
+              for (number attribute : names)
+                if (derived_.insert(attribute) && wanted_.contains(attribute))
+                  --wanted_left_;
+            });
+        if (wanted_left_ == 0) return true;
+      }
+    }
+    return false;
   }
 
   void reset() {
