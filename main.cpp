@@ -1117,9 +1117,9 @@ class preservation_test {
   // right side, with no closure taken: each schema that holds a derived name
   // adds the names remembered under those of its keys that are derived.
   // Gives up after kMemoryBudget steps (a schema asked, a key's name
-  // checked), so that it costs at most a constant; the closure of the left
-  // side, which a test that the memo answers never computes, often costs far
-  // more. Leaves derived_ grown either way.
+  // checked, a remembered name taken), so that it costs at most a constant;
+  // the closure of the left side, which a test that the memo answers never
+  // computes, often costs far more. Leaves derived_ grown either way.
   bool derived_from_memory() {
     size_t budget = kMemoryBudget;
     const auto derived = [&](number attribute) {
@@ -1132,9 +1132,12 @@ class preservation_test {
         memo_.recall(
             s, derived,
             [&](std::span<const number>, std::span<const number> names) {
-              for (number attribute : names)
+              for (number attribute : names) {
+                if (budget == 0) return;
+                --budget;
                 if (derived_.insert(attribute) && wanted_.contains(attribute))
                   --wanted_left_;
+              }
             });
         if (wanted_left_ == 0) return true;
       }
