@@ -487,7 +487,11 @@ input read_cited(Source& source, const std::string& name) {
 // without copying it. What a closure reached of its schema is remembered
 // from one test to the next, keyed by the names of the part that it used:
 // in a later test where those names are derived, the schema needs no
-// closure. Before it computes C, a test asks that memory alone, for a fixed
+// closure. A closure that runs out before its schema is done is remembered
+// whole, keyed by its whole part: a later schema with that part needs no
+// closure until its part grows beyond what the closure reached, and a test
+// whose closures outgrow their limit drops such closures for the memo's
+// answer. Before it computes C, a test asks that memory alone, for a fixed
 // number of steps: when it derives the right side, C is never computed.
 //
 // Cost, with N the number of dependencies tested, M the total size of the
@@ -497,11 +501,13 @@ input read_cited(Source& source, const std::string& name) {
 // (expected, through hash maps). Closures are taken only for schemas whose
 // part holds a name that starts a dependency and that the memory of earlier
 // tests does not answer; on every input shape we know, hostile ones
-// included, they add no more than O(M + S) per test, and a run takes
-// O(N (M + S)), quadratic in the input. The bound for every input is
-// O(N d M), d the number of schemas: cubic. Memory is O(M + S) and what the
-// closures of one test hold; closures that have become useless are dropped
-// once they hold more than a limit in proportion to the input.
+// included, they add no more than O(M + S) per test once earlier tests are
+// remembered (a first test can take O(d M), d the number of schemas), and a
+// run takes O(N (M + S) + d M), quadratic in the input. The bound for every
+// input is O(N d M): cubic. Memory is O(M + S) and what the closures of one
+// test hold; closures that have become useless, or have run out and been
+// remembered, are dropped once they hold more than a limit in proportion to
+// the input.
 
 using number = uint32_t;  // an attribute, a dependency, a schema or a closure
 constexpr number kNone = UINT32_MAX;
@@ -871,7 +877,10 @@ class closure {
 // their own schemas: under a schema, a key (the names of a part that a
 // closure used) and the schema's names that the closure of the key reaches.
 // In any test, once every name of a key is derived, so are those names. A
-// schema keeps its latest few keys. Holds at most a fixed number of numbers,
+// key can also be the whole part of a closure that ran to its end: the
+// names are then all that the closure reaches of the schema, and they stay
+// all while the part grows only by them. A schema keeps its latest few
+// keys. Holds at most a fixed number of numbers,
 // in proportion to the input; when full, it forgets everything and starts
 // over.
 class contribution_memo {
@@ -879,9 +888,10 @@ class contribution_memo {
   contribution_memo(size_t schemas, size_t limit)
       : head_(schemas, kNone), limit_(limit) {}
 
-  // Calls use(key, names) for the key and the names remembered for schema s
-  // under every key whose names all pass known(name). The spans are valid
-  // until the next call of remember().
+  // Calls use(key, names, whole) for the key and the names remembered for
+  // schema s under every key whose names all pass known(name); whole tells
+  // that the names are all that the closure of the key reaches of s. The
+  // spans are valid until the next call of remember().
   template <typename Known, typename Use>
   void recall(number s, Known known, Use use) const {
     for (number e = head_[s]; e != kNone; e = entries_[e]) {
@@ -889,14 +899,16 @@ class contribution_memo {
       const number* end = key + entries_[e + 1];
       if (std::all_of(key, end, known))
         use(std::span<const number>(key, end - key),
-            std::span<const number>(end, entries_[e + 2]));
+            std::span<const number>(end, entries_[e + 2] & ~kWhole),
+            (entries_[e + 2] & kWhole) != 0);
     }
   }
 
   // Remembers that the closure of key, names of schema s, reaches names,
-  // also names of s.
+  // also names of s; whole when they are all that it reaches of s. Keys and
+  // names are in ascending order.
   void remember(number s, std::span<const number> key,
-                std::span<const number> names) {
+                std::span<const number> names, bool whole = false) {
     const size_t size = 3 + key.size() + names.size();
     if (entries_.size() + size > limit_) {
       entries_.clear();
@@ -912,7 +924,8 @@ class contribution_memo {
     const number e = static_cast<number>(entries_.size());
     entries_.push_back(head_[s]);
     entries_.push_back(static_cast<number>(key.size()));
-    entries_.push_back(static_cast<number>(names.size()));
+    entries_.push_back(static_cast<number>(names.size()) |
+                       (whole ? kWhole : 0));
     entries_.insert(entries_.end(), key.begin(), key.end());
     entries_.insert(entries_.end(), names.begin(), names.end());
     head_[s] = e;
@@ -920,6 +933,7 @@ class contribution_memo {
 
  private:
   static constexpr number kPerSchema = 4;
+  static constexpr number kWhole = number{1} << 31;  // in an entry's size
   std::vector<number> head_;  // per schema: its newest entry, or kNone
   // Entries: the next (older) entry of the schema or kNone, the sizes of the
   // key and of the names, the key, the names.
@@ -958,6 +972,10 @@ class preservation_test {
         relevant_at_(graph.names.size()),
         relevant_(graph.left.value_count()),  // all lists of a test fit
         memo_(graph.schema_count(), 4 * graph.size() + 4096),
+        answered_(graph.schema_count()),
+        told_(graph.schema_count()),
+        retired_(graph.schema_count()),
+        answer_at_(graph.schema_count()),
         traced_(graph.names.size()),
         in_left_(graph.names.size()),
         needed_(graph.names.size()),
@@ -1013,7 +1031,9 @@ class preservation_test {
     keys_.clear();
     trace_ = trace;
     start(left);
-    return grow_to_the_end() ? result::derived : result::lost;
+    const bool derived = grow_to_the_end();
+    remember_unfinished();
+    return derived ? result::derived : result::lost;
   }
 
   const stamped_set& derived() const { return derived_; }
@@ -1077,6 +1097,8 @@ class preservation_test {
     bool shared = false;     // others go on from it: it must not change
     bool waiting = false;    // on ready_
     bool collected = false;  // dead, and what it held is forgotten
+    bool complete = false;   // it has processed every name it reached
+    number names = 0;        // names it has reached and processes
     // The one schema of a node of its own, whose names it remembers even
     // when they start no dependency, so that what it reached of the schema
     // can be traced back; or kNone.
@@ -1131,7 +1153,8 @@ class preservation_test {
         --budget;
         memo_.recall(
             s, derived,
-            [&](std::span<const number>, std::span<const number> names) {
+            [&](std::span<const number>, std::span<const number> names,
+                bool) {
               for (number attribute : names) {
                 if (budget == 0) return;
                 --budget;
@@ -1146,6 +1169,10 @@ class preservation_test {
   }
 
   void reset() {
+    answered_.clear();
+    answers_.clear();
+    told_.clear();
+    retired_.clear();
     seen_.clear();
     nodes_.clear();
     events_.clear();
@@ -1356,9 +1383,11 @@ class preservation_test {
   bool alive(const node& n) const { return n.residents > 0 || n.shared; }
 
   // Forgets what the dead nodes hold: those that serve no schema and that
-  // no other node goes on from. When the living still hold more than half
-  // the limit, the limit doubles, so that collecting costs what it frees.
+  // no other node goes on from, and those of unfinished schemas. When the
+  // living still hold more than half the limit, the limit doubles, so that
+  // collecting costs what it frees.
   void collect() {
+    for (number n = 0; n < nodes_.size(); ++n) retire(n);
     const auto living = [&](uint64_t key) { return alive(nodes_[key >> 32]); };
     reached_.keep_if(living);
     counters_.keep_if(living);
@@ -1393,6 +1422,8 @@ class preservation_test {
       if (e.next == kNone) x.last_event = kNone;
       process(n, e.attribute);
     }
+    node& x = nodes_[n];
+    x.complete = x.first_event == kNone && wanted_left_ > 0 && alive(x);
   }
 
   // Counts a name that node n has reached off the dependencies whose left
@@ -1440,6 +1471,8 @@ class preservation_test {
     const number e = static_cast<number>(events_.size());
     events_.push_back({attribute, kNone});
     node& x = nodes_[n];
+    ++x.names;
+    x.complete = false;
     if (x.last_event == kNone) {
       x.first_event = e;
     } else {
@@ -1532,13 +1565,21 @@ class preservation_test {
   }
 
   // The names that the memo knows the closure of schema s's part to reach,
-  // from what is derived now, join the derived set.
-  void recall(number s) {
+  // from what is derived now, join the derived set. When the memo knows all
+  // that the closure of a key reaches, and the key or those names hold
+  // first, the name that has just started s's part, s is answered by the key
+  // and those names, until its part grows by another name.
+  void recall(number s, number first = kNone) {
     if (missing_[s] == 0) return;
     recalled_.clear();  // name, and where its key starts in keys_
     memo_.recall(
         s, [&](number attribute) { return derived_.contains(attribute); },
-        [&](std::span<const number> key, std::span<const number> names) {
+        [&](std::span<const number> key, std::span<const number> names,
+            bool whole) {
+          if (whole && first != kNone && !answered_.marked(s) &&
+              (std::binary_search(key.begin(), key.end(), first) ||
+               std::binary_search(names.begin(), names.end(), first)))
+            answer(s, key, names);
           number at = kNone;
           if (trace_ != nullptr) {  // the key is copied: the memo can change
             at = static_cast<number>(keys_.size());
@@ -1585,6 +1626,62 @@ class preservation_test {
     }
     std::sort(used_.begin(), used_.end());
     memo_.remember(s, used_, gained_);
+  }
+
+  // True when node n is the closure of the part of one schema, which is
+  // not done, has processed all it reached, and did no less work than a
+  // walk of the schema costs: it can then be remembered whole for what it
+  // cost. Gives that schema in s.
+  bool unfinished(number n, number& s) const {
+    const node& x = nodes_[n];
+    s = x.schema;
+    return x.complete && s != kNone && x.parent == kNone && !x.shared &&
+           x.residents == 1 && node_of_[s] == n && missing_[s] > 0 &&
+           graph_.members[s].size() <= 4 * size_t{x.names} + 16;
+  }
+
+  // Remembers, keyed by its whole part, all that node n, the complete
+  // closure of unfinished schema s, reached of s; once a test for each
+  // schema, so that it costs at most the size of s.
+  void remember_whole(number s, number n) {
+    if (told_.marked(s)) return;
+    told_.mark(s);
+    split_reached(s, n);
+    memo_.remember(s, used_, gained_, true);
+  }
+
+  // At the end of a test, remembers the unfinished schemas whole, so that
+  // later tests need no closure for them.
+  void remember_unfinished() {
+    for (number n = 0, s; n < nodes_.size(); ++n)
+      if (unfinished(n, s)) remember_whole(s, n);
+  }
+
+  // Node n, if it is an unfinished schema's, is no longer needed: the schema
+  // is answered by what it reached, and gets a new node, from its whole
+  // part, only if the part grows by another name. Once a test for each
+  // schema, so that a schema whose part keeps growing is closed again at
+  // most once.
+  void retire(number n) {
+    number s;
+    if (!unfinished(n, s) || retired_.marked(s)) return;
+    retired_.mark(s);
+    remember_whole(s, n);
+    split_reached(s, n);
+    answer(s, used_, gained_);
+    node_of_[s] = kNone;
+    nodes_[n].residents = 0;
+  }
+
+  // Puts the names of schema s that node n reached into used_, those of its
+  // part, and gained_, those it reached through a dependency, in ascending
+  // order.
+  void split_reached(number s, number n) {
+    used_.clear();
+    gained_.clear();
+    for (number member : graph_.members[s])
+      if (const number* cause = cause_in(n, member))
+        (*cause == kNone ? used_ : gained_).push_back(member);
   }
 
   void need(number attribute) {
@@ -1645,7 +1742,15 @@ class preservation_test {
     if (missing_[s] == 0) return;
     number n = node_of_[s];
     if (n == kNone) {
-      n = own_node(s);
+      if (answered_.marked(s)) {
+        if (answers(s, attribute)) return;
+        answered_.unmark(s);  // its closure must go beyond the memo's
+        n = new_own_node(s);
+        for (number member : graph_.members[s])
+          if (derived_.contains(member)) reach(n, member, kNone);
+        return;
+      }
+      n = own_node(s, attribute);
       if (n != kNone) reach(n, attribute, kNone);
       return;
     }
@@ -1666,15 +1771,42 @@ class preservation_test {
     reach(n, attribute, kNone);
   }
 
-  // The first node of schema s, whose part has grown from nothing, or kNone
-  // when the memo makes it done.
-  number own_node(number s) {
-    recall(s);
-    if (missing_[s] == 0) return kNone;
+  // The first node of schema s, whose part has grown from nothing by
+  // attribute, or kNone when the memo makes it done or answers it.
+  number own_node(number s, number attribute) {
+    answered_.unmark(s);
+    recall(s, attribute);
+    if (missing_[s] == 0 || answered_.marked(s)) return kNone;
+    return new_own_node(s);
+  }
+
+  number new_own_node(number s) {
     const number own = new_node(kNone, s);
     nodes_[own].schema = s;
     node_of_[s] = own;
     return own;
+  }
+
+  // Schema s is answered by the memo: the closure of key reaches names, and
+  // no more, of s. Keeps a copy of both, in ascending order.
+  void answer(number s, std::span<const number> key,
+              std::span<const number> names) {
+    const size_t begin = answers_.size();
+    answers_.insert(answers_.end(), key.begin(), key.end());
+    answers_.insert(answers_.end(), names.begin(), names.end());
+    std::inplace_merge(answers_.begin() + begin,
+                       answers_.begin() + begin + key.size(), answers_.end());
+    answer_at_[s] = {static_cast<number>(begin),
+                     static_cast<number>(answers_.size() - begin)};
+    answered_.mark(s);
+  }
+
+  // True when attribute is a name of the key or of the names that answer
+  // schema s: its part may grow by it with no change to what s adds.
+  bool answers(number s, number attribute) const {
+    const auto [begin, size] = answer_at_[s];
+    const auto first = answers_.begin() + begin;
+    return std::binary_search(first, first + size, attribute);
   }
 
   // Schema s leaves the shared node n, as its part grows, for a node of its
@@ -1719,6 +1851,10 @@ class preservation_test {
   contribution_memo memo_;  // kept from one test to the next
   std::vector<std::pair<number, number>> recalled_;
   std::vector<number> gained_, used_, stack_;
+  marks answered_;  // schemas that the memo answers, with no node
+  marks told_, retired_;  // schemas remembered whole, or retired, this test
+  std::vector<std::pair<number, number>> answer_at_;  // in answers_
+  std::vector<number> answers_;  // keys and names that answer schemas
   marks traced_;
   std::vector<number> keys_;         // the memo's keys that a trace cites
   marks in_left_, needed_, joined_;  // while a trace is cut
