@@ -1642,12 +1642,14 @@ class preservation_test {
 
   // Remembers, keyed by its whole part, all that node n, the complete
   // closure of unfinished schema s, reached of s; once a test for each
-  // schema, so that it costs at most the size of s.
-  void remember_whole(number s, number n) {
-    if (told_.marked(s)) return;
+  // schema, so that it costs at most the size of s. Leaves the part in used_
+  // and the rest in gained_ when it does.
+  bool remember_whole(number s, number n) {
+    if (told_.marked(s)) return false;
     told_.mark(s);
     split_reached(s, n);
     memo_.remember(s, used_, gained_, true);
+    return true;
   }
 
   // At the end of a test, remembers the unfinished schemas whole, so that
@@ -1666,8 +1668,7 @@ class preservation_test {
     number s;
     if (!unfinished(n, s) || retired_.marked(s)) return;
     retired_.mark(s);
-    remember_whole(s, n);
-    split_reached(s, n);
+    if (!remember_whole(s, n)) split_reached(s, n);
     answer(s, used_, gained_);
     node_of_[s] = kNone;
     nodes_[n].residents = 0;
