@@ -1635,7 +1635,8 @@ class preservation_test {
   bool unfinished(number n, number& s) const {
     const node& x = nodes_[n];
     s = x.schema;
-    return x.complete && s != kNone && x.parent == kNone && !x.shared &&
+    return x.complete && s != kNone &&
+           (x.parent == kNone || nodes_[x.parent].complete) && !x.shared &&
            x.residents == 1 && node_of_[s] == n && missing_[s] > 0 &&
            graph_.members[s].size() <= 4 * size_t{x.names} + 16;
   }
@@ -1764,7 +1765,7 @@ class preservation_test {
       if (wanted_left_ == 0 || missing_[s] == 0 || reached(n, attribute))
         return;
       if (!alone()) {
-        n = part_ways(n, s);
+        n = part_ways(n, s, attribute);
         if (n != kNone) reach(n, attribute, kNone);
         return;
       }
@@ -1810,13 +1811,23 @@ class preservation_test {
     return std::binary_search(first, first + size, attribute);
   }
 
-  // Schema s leaves the shared node n, as its part grows, for a node of its
-  // own that goes on from n, and returns it; or returns kNone when the memo
-  // makes it done.
-  number part_ways(number n, number s) {
-    recall(s);
+  // Schema s leaves the shared node n, as its part grows by attribute, for a
+  // node of its own that goes on from n, and returns it; or returns kNone
+  // when the memo makes it done, or answers its whole part.
+  number part_ways(number n, number s, number attribute) {
+    answered_.unmark(s);
+    recall(s, nodes_[n].parent == kNone ? attribute : kNone);
     if (missing_[s] == 0) return kNone;
     --nodes_[n].residents;
+    if (answered_.marked(s)) {
+      const std::span<const number> part = part_of(n);
+      if (std::all_of(part.begin(), part.end(),
+                      [&](number name) { return answers(s, name); })) {
+        node_of_[s] = kNone;  // the memo answers its whole part
+        return kNone;
+      }
+      answered_.unmark(s);
+    }
     nodes_[n].shared = true;
     const number own = new_node(n, s);
     nodes_[own].schema = s;
