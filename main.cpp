@@ -500,11 +500,13 @@ input read_cited(Source& source, const std::string& name) {
 // schema that holds the name); each closure that it takes costs O(M) more
 // (expected, through hash maps). Closures are taken only for schemas whose
 // part holds a name that starts a dependency and that the memory of earlier
-// tests does not answer; on every input shape we know, hostile ones
+// tests does not answer; on the input shapes we know, hostile ones
 // included, they add no more than O(M + S) per test once earlier tests are
 // remembered (a first test can take O(d M), d the number of schemas), and a
-// run takes O(N (M + S) + d M), quadratic in the input. The bound for every
-// input is O(N d M): cubic. Memory is O(M + S) and what the closures of one
+// run takes O(N (M + S) + d M), quadratic in the input. One shape we know
+// reaches the bound for every input, O(N d M), cubic: many schemas that can
+// never be done (each holds a name of C that no schema derives), whose
+// parts differ from one test to the next, each closing a long way. Memory is O(M + S) and what the closures of one
 // test hold; closures that have become useless, or have run out and been
 // remembered, are dropped once they hold more than a limit in proportion to
 // the input.
