@@ -506,10 +506,10 @@ input read_cited(Source& source, const std::string& name) {
 // run takes O(N (M + S) + d M), quadratic in the input. One shape we know
 // reaches the bound for every input, O(N d M), cubic: many schemas that can
 // never be done (each holds a name of C that no schema derives), whose
-// parts differ from one test to the next, each closing a long way. Memory is O(M + S) and what the closures of one
-// test hold; closures that have become useless, or have run out and been
-// remembered, are dropped once they hold more than a limit in proportion to
-// the input.
+// parts differ from one test to the next, each closing a long way. Memory
+// is O(M + S) and what the closures of one test hold; closures that have
+// become useless, or have run out and been remembered, are dropped once
+// they hold more than a limit in proportion to the input.
 
 using number = uint32_t;  // an attribute, a dependency, a schema or a closure
 constexpr number kNone = UINT32_MAX;
@@ -882,9 +882,8 @@ class closure {
 // key can also be the whole part of a closure that ran to its end: the
 // names are then all that the closure reaches of the schema, and they stay
 // all while the part grows only by them. A schema keeps its latest few
-// keys. Holds at most a fixed number of numbers,
-// in proportion to the input; when full, it forgets everything and starts
-// over.
+// keys. Holds at most a fixed number of numbers, in proportion to the
+// input; when full, it forgets everything and starts over.
 class contribution_memo {
  public:
   contribution_memo(size_t schemas, size_t limit)
@@ -1008,9 +1007,8 @@ class preservation_test {
   // one schema leaves that schema in holder().
   result test(number dependency, std::vector<joined>* trace) {
     const std::span<const number> left = graph_.left[dependency];
-    derived_.clear();
+    derive_only(left);
     wanted_.clear();
-    for (number attribute : left) derived_.insert(attribute);
     for (number attribute : graph_.right[dependency]) {
       if (derived_.contains(attribute)) continue;
       if (graph_.containing[attribute].empty() && trace == nullptr)
@@ -1023,8 +1021,7 @@ class preservation_test {
     if (holder_ != kNone) return result::inside_one_schema;
     if (trace == nullptr) {
       if (derived_from_memory()) return result::derived;
-      derived_.clear();  // back to the left side
-      for (number attribute : left) derived_.insert(attribute);
+      derive_only(left);  // back to the left side
       wanted_left_ = wanted_.members().size();
     }
 
@@ -1170,6 +1167,12 @@ class preservation_test {
     return false;
   }
 
+  // The derived set holds the left side and nothing else.
+  void derive_only(std::span<const number> left) {
+    derived_.clear();
+    for (number attribute : left) derived_.insert(attribute);
+  }
+
   void reset() {
     answered_.clear();
     answers_.clear();
@@ -1272,7 +1275,6 @@ class preservation_test {
     if (!seen_.insert(s)) return;
     node_of_[s] = kNone;
     const std::span<const number> members = graph_.members[s];
-
     const std::span<const number> closure = whole_.reached().members();
     number missing = 0;
     if (members.size() <= closure.size() * std::bit_width(members.size())) {
@@ -1602,11 +1604,7 @@ class preservation_test {
   // they were reached from (traced back through the dependency that reached
   // each name).
   void remember(number s, number n) {
-    gained_.clear();
-    for (number member : graph_.members[s]) {
-      const number* cause = cause_in(n, member);
-      if (cause != nullptr && *cause != kNone) gained_.push_back(member);
-    }
+    split_reached(s, n);
     if (gained_.empty()) return;
     used_.clear();
     traced_.clear();
