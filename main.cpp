@@ -1094,7 +1094,11 @@ class preservation_test {
                                    // for the nodes of the left side's parts
     number first_event = kNone, last_event = kNone;  // names to process
     bool shared = false;     // others go on from it: it must not change
-    bool waiting = false;    // on ready_
+    bool waiting = false;    // on ready_ or later_
+    // When it was made, the memo knew what the closure of some of its part
+    // reaches, and its schema holds no name still wanted: its closure waits
+    // until nothing else is left to do, since a test often ends first.
+    bool patient = false;
     bool collected = false;  // dead, and what it held is forgotten
     bool complete = false;   // it has processed every name it reached
     number names = 0;        // names it has reached and processes
@@ -1183,6 +1187,8 @@ class preservation_test {
     events_.clear();
     ready_.clear();
     ready_head_ = 0;
+    later_.clear();
+    later_head_ = 0;
     grows_.clear();
     grow_head_ = 0;
     reached_.clear();
@@ -1378,6 +1384,10 @@ class preservation_test {
       } else if (grow_head_ < grows_.size()) {
         const auto [s, attribute] = grows_[grow_head_++];
         grow(s, attribute);
+      } else if (later_head_ < later_.size()) {
+        const number n = later_[later_head_++];
+        nodes_[n].waiting = false;
+        drain(n);
       } else {
         return false;
       }
@@ -1485,7 +1495,7 @@ class preservation_test {
     x.last_event = e;
     if (!x.waiting) {
       x.waiting = true;
-      ready_.push_back(n);
+      (x.patient ? later_ : ready_).push_back(n);
     }
   }
 
@@ -1572,14 +1582,17 @@ class preservation_test {
   // from what is derived now, join the derived set. When the memo knows all
   // that the closure of a key reaches, and the key or those names hold
   // first, the name that has just started s's part, s is answered by the key
-  // and those names, until its part grows by another name.
-  void recall(number s, number first = kNone) {
-    if (missing_[s] == 0) return;
+  // and those names, until its part grows by another name. True when the
+  // memo knew the closure of a key.
+  bool recall(number s, number first = kNone) {
+    if (missing_[s] == 0) return false;
     recalled_.clear();  // name, and where its key starts in keys_
+    bool known = false;
     memo_.recall(
         s, [&](number attribute) { return derived_.contains(attribute); },
         [&](std::span<const number> key, std::span<const number> names,
             bool whole) {
+          known = true;
           if (whole && first != kNone && !answered_.marked(s) &&
               (std::binary_search(key.begin(), key.end(), first) ||
                std::binary_search(names.begin(), names.end(), first)))
@@ -1593,20 +1606,27 @@ class preservation_test {
           for (number attribute : names) recalled_.push_back({attribute, at});
         });
     for (const auto& [attribute, at] : recalled_) {
-      if (missing_[s] == 0 || wanted_left_ == 0) return;
+      if (missing_[s] == 0 || wanted_left_ == 0) break;
       if (!derived_.contains(attribute))
         derive(attribute, {s, attribute, kNone, at});
     }
+    return known;
   }
 
   // Once schema s, served by its own node n, is done: remembers the names of
   // s that n reached beyond its part, keyed by the names of its part that
-  // they were reached from (traced back through the dependency that reached
-  // each name).
+  // they were reached from.
   void remember(number s, number n) {
     split_reached(s, n);
+    remember_traced(s, n);
+  }
+
+  // Remembers gained_, the names of schema s that node n reached beyond its
+  // part, keyed by the names of the part that they were reached from
+  // (traced back through the dependency that reached each name).
+  void remember_traced(number s, number n) {
     if (gained_.empty()) return;
-    used_.clear();
+    key_.clear();
     traced_.clear();
     stack_.assign(gained_.begin(), gained_.end());
     for (number attribute : gained_) traced_.mark(attribute);
@@ -1615,7 +1635,7 @@ class preservation_test {
       stack_.pop_back();
       const number cause = *cause_in(n, attribute);
       if (cause == kNone) {
-        used_.push_back(attribute);
+        key_.push_back(attribute);
         continue;
       }
       for (number earlier : graph_.left[cause])
@@ -1624,8 +1644,8 @@ class preservation_test {
           stack_.push_back(earlier);
         }
     }
-    std::sort(used_.begin(), used_.end());
-    memo_.remember(s, used_, gained_);
+    std::sort(key_.begin(), key_.end());
+    memo_.remember(s, key_, gained_);
   }
 
   // True when node n is the closure of the part of one schema, which is
@@ -1642,14 +1662,17 @@ class preservation_test {
   }
 
   // Remembers, keyed by its whole part, all that node n, the complete
-  // closure of unfinished schema s, reached of s; once a test for each
-  // schema, so that it costs at most the size of s. Leaves the part in used_
-  // and the rest in gained_ when it does.
+  // closure of unfinished schema s, reached of s, and also, keyed by the
+  // names of the part they were reached from, the names beyond the part, so
+  // that a later part that holds those names needs no closure to add them;
+  // once a test for each schema, so that it costs what the closure did.
+  // Leaves the part in used_ and the rest in gained_ when it does.
   bool remember_whole(number s, number n) {
     if (told_.marked(s)) return false;
     told_.mark(s);
     split_reached(s, n);
     memo_.remember(s, used_, gained_, true);
+    remember_traced(s, n);
     return true;
   }
 
@@ -1777,9 +1800,11 @@ class preservation_test {
   // attribute, or kNone when the memo makes it done or answers it.
   number own_node(number s, number attribute) {
     answered_.unmark(s);
-    recall(s, attribute);
+    const bool recalled = recall(s, attribute);
     if (missing_[s] == 0 || answered_.marked(s)) return kNone;
-    return new_own_node(s);
+    const number own = new_own_node(s);
+    nodes_[own].patient = recalled && !holds_wanted(s);
+    return own;
   }
 
   number new_own_node(number s) {
@@ -1787,6 +1812,14 @@ class preservation_test {
     nodes_[own].schema = s;
     node_of_[s] = own;
     return own;
+  }
+
+  // True when schema s holds a name of the right side still wanted.
+  bool holds_wanted(number s) const {
+    const std::span<const number> wanted = wanted_.members();
+    return std::any_of(wanted.begin(), wanted.end(), [&](number attribute) {
+      return !derived_.contains(attribute) && graph_.holds(s, attribute);
+    });
   }
 
   // Schema s is answered by the memo: the closure of key reaches names, and
@@ -1816,7 +1849,8 @@ class preservation_test {
   // when the memo makes it done, or answers its whole part.
   number part_ways(number n, number s, number attribute) {
     answered_.unmark(s);
-    recall(s, nodes_[n].parent == kNone ? attribute : kNone);
+    const bool recalled =
+        recall(s, nodes_[n].parent == kNone ? attribute : kNone);
     if (missing_[s] == 0) return kNone;
     --nodes_[n].residents;
     if (answered_.marked(s)) {
@@ -1831,6 +1865,7 @@ class preservation_test {
     nodes_[n].shared = true;
     const number own = new_node(n, s);
     nodes_[own].schema = s;
+    nodes_[own].patient = recalled && !holds_wanted(s);
     node_of_[s] = own;
     return own;
   }
@@ -1852,6 +1887,8 @@ class preservation_test {
   std::vector<event> events_;  // the queues of the nodes, linked
   std::vector<number> ready_;  // nodes with names to process
   size_t ready_head_ = 0;
+  std::vector<number> later_;  // patient nodes with names to process
+  size_t later_head_ = 0;
   std::vector<std::pair<number, number>> grows_;  // schema, attribute
   size_t grow_head_ = 0;
   scratch_map reached_;   // node and attribute: reached
@@ -1862,7 +1899,7 @@ class preservation_test {
   number relevant_end_ = 0;       // where the next list starts
   contribution_memo memo_;  // kept from one test to the next
   std::vector<std::pair<number, number>> recalled_;
-  std::vector<number> gained_, used_, stack_;
+  std::vector<number> gained_, used_, key_, stack_;
   marks answered_;  // schemas that the memo answers, with no node
   marks told_, retired_;  // schemas remembered whole, or retired, this test
   std::vector<std::pair<number, number>> answer_at_;  // in answers_
