@@ -1095,13 +1095,13 @@ class preservation_test {
     number first_event = kNone, last_event = kNone;  // names to process
     bool shared = false;     // others go on from it: it must not change
     bool waiting = false;    // on ready_ or later_
+    bool collected = false;  // dead, and what it held is forgotten
+    bool complete = false;   // it has processed every name it reached
+    number names = 0;        // names it has reached and processes
     // When it was made, the memo knew what the closure of some of its part
     // reaches, and its schema holds no name still wanted: its closure waits
     // until nothing else is left to do, since a test often ends first.
     bool patient = false;
-    bool collected = false;  // dead, and what it held is forgotten
-    bool complete = false;   // it has processed every name it reached
-    number names = 0;        // names it has reached and processes
     // The one schema of a node of its own, whose names it remembers even
     // when they start no dependency, so that what it reached of the schema
     // can be traced back; or kNone.

@@ -312,6 +312,47 @@ std::string wide_right(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// Pads {p_j, q_j, w_j, g_0..g_7} whose closures walk one long way,
+// p_j -> z_1 -> ... -> z_L -> q_1..q_P (each link in a schema of its own),
+// and that are not done when a test ends: w_j comes only at the end of a
+// second chain, l -> y_1 -> y_2 -> y_3 -> w_1..w_P, after the goal. Test t,
+// l,t_t,(the g's of t's bits) -> q_j, gives the pads a part that differs
+// from one test to the next. Lost: q_P, the first test's goal, is left only
+// in its pad, which lacks p_P.
+std::string subset_pads(int n, bool lost, unsigned seed) {
+  input in;
+  const int pads = std::max(2, n / 5), links = pads;
+  const std::string g = run_of("g", 0, 7);
+  in.schema("l," + run_of("p", 1, pads));
+  in.dependency("l", run_of("p", 1, pads) + ",y1");
+  for (int j = 1; j <= pads; ++j) {
+    const std::string tail = name("q", j) + "," + name("w", j) + "," + g;
+    in.schema(lost && j == pads ? tail : name("p", j) + "," + tail);
+    in.schema(name("p", j) + ",z1");
+    in.dependency(name("p", j), "z1");
+  }
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("z", i) + "," + name("z", i + 1));
+    in.dependency(name("z", i), name("z", i + 1));
+  }
+  in.schema(name("z", links) + "," + run_of("q", 1, lost ? pads - 1 : pads));
+  in.dependency(name("z", links), run_of("q", 1, pads));
+  in.schema("l,y1");
+  for (int i = 1; i < 3; ++i) {
+    in.schema(name("y", i) + "," + name("y", i + 1));
+    in.dependency(name("y", i), name("y", i + 1));
+  }
+  in.schema("y3," + run_of("w", 1, pads));
+  in.dependency("y3", run_of("w", 1, pads));
+  for (int t = 0; t < pads; ++t) {
+    std::string left = "l," + name("t", t);
+    for (int bit = 0; bit < 8; ++bit)
+      if ((t * 2654435761u >> 3) >> bit & 1) left += "," + name("g", bit);
+    in.dependency(left, name("q", pads - t));
+  }
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -336,6 +377,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        masked_chain_pads, 100'000},
       {"wide right", "pads whose closures reach one long right side",
        wide_right, 100'000},
+      {"subset pads", "unfinished pads whose parts differ in every test",
+       subset_pads, 100'000},
   };
   return shapes;
 }
