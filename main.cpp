@@ -491,8 +491,12 @@ input read_cited(Source& source, const std::string& name) {
 // whole, keyed by its whole part: a later schema with that part needs no
 // closure until its part grows beyond what the closure reached, and a test
 // whose closures outgrow their limit drops such closures for the memo's
-// answer. Before it computes C, a test asks that memory alone, for a fixed
-// number of steps: when it derives the right side, C is never computed.
+// answer. It is also remembered, as a finished one is, by the names of the
+// part that it used. A closure whose schema the memo has already given what
+// some of its part reaches is put off until nothing else is left to do: the
+// test usually ends before it is needed. Before it computes C, a test asks
+// that memory alone, for a fixed number of steps: when it derives the right
+// side, C is never computed.
 //
 // Cost, with N the number of dependencies tested, M the total size of the
 // dependencies and S that of the schemas: a test takes O(M + S) to compute C,
@@ -1385,9 +1389,15 @@ class preservation_test {
         const auto [s, attribute] = grows_[grow_head_++];
         grow(s, attribute);
       } else if (later_head_ < later_.size()) {
+        // Put-off nodes take turns, each processing as many names as it has
+        // reached so far, so that one that soon adds what the test needs
+        // does not wait behind long ones.
         const number n = later_[later_head_++];
-        nodes_[n].waiting = false;
-        drain(n);
+        drain(n, std::max<number>(1, nodes_[n].names));
+        if (nodes_[n].first_event != kNone && alive(nodes_[n]))
+          later_.push_back(n);
+        else
+          nodes_[n].waiting = false;
       } else {
         return false;
       }
@@ -1426,10 +1436,13 @@ class preservation_test {
   }
 
   // Processes the names that node n has reached, until none is left, the
-  // node has no schema left to serve, or the right side is derived.
-  void drain(number n) {
-    while (nodes_[n].first_event != kNone && alive(nodes_[n]) &&
-           wanted_left_ > 0) {
+  // node has no schema left to serve, the right side is derived, or it has
+  // processed limit names.
+  void drain(number n, number limit = kNone) {
+    for (number processed = 0; processed < limit &&
+                               nodes_[n].first_event != kNone &&
+                               alive(nodes_[n]) && wanted_left_ > 0;
+         ++processed) {
       node& x = nodes_[n];
       const event e = events_[x.first_event];
       x.first_event = e.next;

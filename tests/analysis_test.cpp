@@ -404,8 +404,9 @@ TEST(Keep, ExplainsPadsThatAreNeverDone) {
 // then s joins the part; in the second, {g,h,p,q,r,w} parts ways by p
 // with {g,h,k}, unfinished too, while the memo knows the closure of {p}.
 // In the third, {p,q,r,g,w} parts ways with {g,h} as the memo adds q from
-// {p}; its closure, put off until nothing else is left, must still run, as
-// it alone reaches r, and r reaches z through {r,z}.
+// {p}; its closure, put off until nothing else is left and then taken in
+// turns, must still run to its end, as it alone reaches r (through u, which
+// no schema holds), and r reaches z through {r,z}.
 TEST(Keep, ClosesAgainWhenThePartOutgrowsTheMemo) {
   for (const char* input :
        {"a1,p\np,q,r,s,w\nq,z\ny1,s\n\n"
@@ -413,7 +414,7 @@ TEST(Keep, ClosesAgainWhenThePartOutgrowsTheMemo) {
         "a1,p\ny1,p\ng,h,k\ng,h,p,q,r,w\n\n"
         "a1->k,p,w\ny1->k,p,w\ng,a1->q\ng,h,y1->r\np->q\nh,p->r\n",
         "a1,p\np,q,r,g,w\nr,z\ng,h\n\n"
-        "a1->h,p,w\na1,x1->q\na1,g,x2->z\np->q\np,g->r\nr->z\n"}) {
+        "a1->h,p,w\na1,x1->q\na1,g,x2->z\np->q\nq->u\nu,g->r\nr->z\n"}) {
     decomposition d;
     dependency_map map;
     ASSERT_TRUE(read_input(input, d, map));
