@@ -1439,9 +1439,9 @@ class preservation_test {
   // node has no schema left to serve, the right side is derived, or it has
   // processed limit names.
   void drain(number n, number limit = kNone) {
-    for (number processed = 0; processed < limit &&
-                               nodes_[n].first_event != kNone &&
-                               alive(nodes_[n]) && wanted_left_ > 0;
+    for (number processed = 0;
+         processed < limit && nodes_[n].first_event != kNone &&
+         alive(nodes_[n]) && wanted_left_ > 0;
          ++processed) {
       node& x = nodes_[n];
       const event e = events_[x.first_event];
