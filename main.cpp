@@ -494,9 +494,11 @@ input read_cited(Source& source, const std::string& name) {
 // answer. It is also remembered, as a finished one is, by the names of the
 // part that it used. A closure whose schema the memo has already given what
 // some of its part reaches is put off until nothing else is left to do: the
-// test usually ends before it is needed. Before it computes C, a test asks
-// that memory alone, for a fixed number of steps: when it derives the right
-// side, C is never computed.
+// test usually ends before it is needed. Put-off closures then take turns,
+// each processing in its turn as many names as it has reached, so that one
+// that is needed soon does not wait behind long ones. Before it computes C,
+// a test asks that memory alone, for a fixed number of steps: when it
+// derives the right side, C is never computed.
 //
 // Cost, with N the number of dependencies tested, M the total size of the
 // dependencies and S that of the schemas: a test takes O(M + S) to compute C,
@@ -508,9 +510,10 @@ input read_cited(Source& source, const std::string& name) {
 // included, they add no more than O(M + S) per test once earlier tests are
 // remembered (a first test can take O(d M), d the number of schemas), and a
 // run takes O(N (M + S) + d M), quadratic in the input. One shape we know
-// reaches the bound for every input, O(N d M), cubic: many schemas that can
-// never be done (each holds a name of C that no schema derives), whose
-// parts differ from one test to the next, each closing a long way. Memory
+// reaches the bound for every input, O(N d M), cubic: consecutive tests
+// that cycle through more parts of the same schemas than the memo keeps
+// keys for each schema, each part closing a long way, so that every key is
+// forgotten before it is asked for again. Memory
 // is O(M + S) and what the closures of one test hold; closures that have
 // become useless, or have run out and been remembered, are dropped once
 // they hold more than a limit in proportion to the input.
