@@ -888,7 +888,7 @@ class closure {
 // In any test, once every name of a key is derived, so are those names. A
 // key can also be the whole part of a closure that ran to its end: the
 // names are then all that the closure reaches of the schema, and they stay
-// all while the part grows only by them. A schema keeps its latest few
+// all while the part grows only by them. A schema keeps its latest sixteen
 // keys. Holds at most a fixed number of numbers, in proportion to the
 // input; when full, it forgets everything and starts over.
 class contribution_memo {
@@ -940,7 +940,7 @@ class contribution_memo {
   }
 
  private:
-  static constexpr number kPerSchema = 4;
+  static constexpr number kPerSchema = 16;
   static constexpr number kWhole = number{1} << 31;  // in an entry's size
   std::vector<number> head_;  // per schema: its newest entry, or kNone
   // Entries: the next (older) entry of the schema or kNone, the sizes of the
