@@ -513,10 +513,10 @@ input read_cited(Source& source, const std::string& name) {
 // reaches the bound for every input, O(N d M), cubic: consecutive tests
 // that cycle through more parts of the same schemas than the memo keeps
 // keys for each schema, each part closing a long way, so that every key is
-// forgotten before it is asked for again. Memory
-// is O(M + S) and what the closures of one test hold; closures that have
-// become useless, or have run out and been remembered, are dropped once
-// they hold more than a limit in proportion to the input.
+// forgotten before it is asked for again. Memory is O(M + S) and what the
+// closures of one test hold; closures that have become useless, or have run
+// out and been remembered, are dropped once they hold more than a limit in
+// proportion to the input.
 
 using number = uint32_t;  // an attribute, a dependency, a schema or a closure
 constexpr number kNone = UINT32_MAX;
@@ -1819,7 +1819,7 @@ class preservation_test {
     const bool recalled = recall(s, attribute);
     if (missing_[s] == 0 || answered_.marked(s)) return kNone;
     const number own = new_own_node(s);
-    nodes_[own].patient = recalled && !holds_wanted(s);
+    nodes_[own].patient = can_wait(s, recalled);
     return own;
   }
 
@@ -1830,10 +1830,19 @@ class preservation_test {
     return own;
   }
 
-  // True when schema s holds a name of the right side still wanted.
-  bool holds_wanted(number s) const {
+  // True when the closure of schema s can be put off: the memo, just asked,
+  // knew a key of s (recalled), and s holds no name of the right side still
+  // wanted. Walks the schema or the right side, whichever is shorter.
+  bool can_wait(number s, bool recalled) const {
+    if (!recalled) return false;
+    const std::span<const number> members = graph_.members[s];
     const std::span<const number> wanted = wanted_.members();
-    return std::any_of(wanted.begin(), wanted.end(), [&](number attribute) {
+    const auto still_wanted = [&](number attribute) {
+      return wanted_.contains(attribute) && !derived_.contains(attribute);
+    };
+    if (members.size() < wanted.size())
+      return std::none_of(members.begin(), members.end(), still_wanted);
+    return std::none_of(wanted.begin(), wanted.end(), [&](number attribute) {
       return !derived_.contains(attribute) && graph_.holds(s, attribute);
     });
   }
@@ -1881,7 +1890,7 @@ class preservation_test {
     nodes_[n].shared = true;
     const number own = new_node(n, s);
     nodes_[own].schema = s;
-    nodes_[own].patient = recalled && !holds_wanted(s);
+    nodes_[own].patient = can_wait(s, recalled);
     node_of_[s] = own;
     return own;
   }
