@@ -1,20 +1,26 @@
 #include "shapes.h"
 
 #include <algorithm>
+#include <bit>
 #include <random>
 
 namespace {
 
-// An input under construction: schema lines and dependency lines.
+// An input under construction: schema lines and dependency lines, and
+// dependency lines whose order is kept.
 struct input {
-  std::vector<std::string> schemas, dependencies;
+  std::vector<std::string> schemas, dependencies, in_order;
 
   void schema(const std::string& line) { schemas.push_back(line); }
   void dependency(const std::string& left, const std::string& right) {
     dependencies.push_back(left + "->" + right);
   }
+  void dependency_in_order(const std::string& left, const std::string& right) {
+    in_order.push_back(left + "->" + right);
+  }
 
-  // The file, each section shuffled by seed.
+  // The file, each section shuffled by seed; the dependencies in order come
+  // last, as they are.
   std::string text(unsigned seed) {
     std::mt19937 random(seed);
     std::shuffle(schemas.begin(), schemas.end(), random);
@@ -23,6 +29,7 @@ struct input {
     for (const std::string& line : schemas) file += line + '\n';
     file += '\n';
     for (const std::string& line : dependencies) file += line + '\n';
+    for (const std::string& line : in_order) file += line + '\n';
     return file;
   }
 };
@@ -353,6 +360,53 @@ std::string subset_pads(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// Pads {p_j, q_j, g_0..g_7} whose closures all walk one chain z_1..z_L
+// (z_i -> z_i+1): each enters it by p_j,x -> z_1 and leaves it by
+// z_L,p_j -> q_j, and x comes from any four of the g's (70 dependencies
+// g_a,g_b,g_c,g_d -> x). l -> p_1..p_P, and G needs every q_j. Test t,
+// l,a_t,(the g's of choice t mod 70) -> G, sorts and stands in the file as
+// t, so that consecutive tests cycle through 70 parts of every pad, more
+// than are remembered for one schema, and no part holds another.
+std::string cycling_pads(int n, bool lost, unsigned seed) {
+  const int pads = std::max(1, n * 9 / 10), links = std::max(1, n / 3);
+  const std::string g = run_of("g", 0, 7), ps = run_of("p", 1, pads),
+                    qs = run_of("q", 1, pads), end = name("z", links);
+  input in;
+  in.schema("l," + ps);
+  in.dependency("l", ps);
+  for (int j = 1; j <= pads; ++j) {
+    const std::string p = name("p", j), q = name("q", j);
+    in.schema(p + "," + q + "," + g);
+    in.schema(p + ",x,z1");
+    in.dependency(p + ",x", "z1");
+    in.schema(end + "," + p + "," + q);
+    in.dependency(end + "," + p, q);
+  }
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("z", i) + "," + name("z", i + 1));
+    in.dependency(name("z", i), name("z", i + 1));
+  }
+  in.schema(g + ",x");
+  std::vector<std::string> choices;
+  for (unsigned bits = 0; bits < 256; ++bits) {
+    if (std::popcount(bits) != 4) continue;
+    std::string list;
+    for (int bit = 0; bit < 8; ++bit)
+      if (bits >> bit & 1) list += "," + name("g", bit);
+    in.dependency(list.substr(1), "x");
+    choices.push_back(list);
+  }
+  in.schema(goal_schema(qs, "G", lost));
+  in.dependency(qs, "G");
+  const size_t width = std::to_string(n).size();
+  for (int t = 0; t < n; ++t) {
+    std::string a = std::to_string(t);
+    a.insert(0, width - a.size(), '0');
+    in.dependency_in_order("l,a" + a + choices[t % choices.size()], "G");
+  }
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -379,6 +433,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        wide_right, 100'000},
       {"subset pads", "unfinished pads whose parts differ in every test",
        subset_pads, 100'000},
+      {"cycling pads", "chain pads whose parts cycle through 70 choices",
+       cycling_pads, 100'000},
   };
   return shapes;
 }
