@@ -492,13 +492,17 @@ input read_cited(Source& source, const std::string& name) {
 // closure until its part grows beyond what the closure reached, and a test
 // whose closures outgrow their limit drops such closures for the memo's
 // answer. It is also remembered, as a finished one is, by the names of the
-// part that it used. A closure whose schema the memo has already given what
-// some of its part reaches is put off until nothing else is left to do: the
-// test usually ends before it is needed. Put-off closures then take turns,
-// each processing in its turn as many names as it has reached, so that one
-// that is needed soon does not wait behind long ones. Before it computes C,
-// a test asks that memory alone, for a fixed number of steps: when it
-// derives the right side, C is never computed.
+// part that it used. Closures take turns, each processing in its turn as
+// many names as it has reached: between turns, the parts that have grown
+// are served, so that a schema that derives a name cheaply (one link of a
+// chain, say) need not wait behind long closures that would reach it too;
+// then the closure of the latest turn goes on, so that one long closure at
+// a time holds its state. A closure whose schema the memo has already given
+// what some of its part reaches is put off until nothing else is left to
+// do: the test usually ends before it is needed; put-off closures then take
+// turns among themselves. Before it computes C, a test asks that memory
+// alone, for a fixed number of steps: when it derives the right side, C is
+// never computed.
 //
 // Cost, with N the number of dependencies tested, M the total size of the
 // dependencies and S that of the schemas: a test takes O(M + S) to compute C,
@@ -1101,7 +1105,7 @@ class preservation_test {
                                    // for the nodes of the left side's parts
     number first_event = kNone, last_event = kNone;  // names to process
     bool shared = false;     // others go on from it: it must not change
-    bool waiting = false;    // on ready_ or later_
+    bool waiting = false;    // on ready_, turned_ or later_
     bool collected = false;  // dead, and what it held is forgotten
     bool complete = false;   // it has processed every name it reached
     number names = 0;        // names it has reached and processes
@@ -1194,6 +1198,7 @@ class preservation_test {
     events_.clear();
     ready_.clear();
     ready_head_ = 0;
+    turned_.clear();
     later_.clear();
     later_head_ = 0;
     grows_.clear();
@@ -1385,26 +1390,35 @@ class preservation_test {
       if (wanted_left_ == 0) return true;
       if (reached_.size() + counters_.size() > state_limit_) collect();
       if (ready_head_ < ready_.size()) {
-        const number n = ready_[ready_head_++];
-        nodes_[n].waiting = false;
-        drain(n);
+        take_turn(ready_[ready_head_++], turned_);
       } else if (grow_head_ < grows_.size()) {
         const auto [s, attribute] = grows_[grow_head_++];
         grow(s, attribute);
+      } else if (!turned_.empty()) {
+        // The node that took the latest turn goes on: one long closure at a
+        // time, not all of them side by side.
+        const number n = turned_.back();
+        turned_.pop_back();
+        take_turn(n, turned_);
       } else if (later_head_ < later_.size()) {
-        // Put-off nodes take turns, each processing as many names as it has
-        // reached so far, so that one that soon adds what the test needs
-        // does not wait behind long ones.
-        const number n = later_[later_head_++];
-        drain(n, std::max<number>(1, nodes_[n].names));
-        if (nodes_[n].first_event != kNone && alive(nodes_[n]))
-          later_.push_back(n);
-        else
-          nodes_[n].waiting = false;
+        take_turn(later_[later_head_++], later_);
       } else {
         return false;
       }
     }
+  }
+
+  // Node n processes as many names as it has reached so far, then waits on
+  // queue if names are left. Closures thus take turns, and their sizes
+  // double from one turn to the next: one that soon adds what a schema or
+  // the test needs does not wait behind long ones, and the parts that grow
+  // meanwhile are served between turns.
+  void take_turn(number n, std::vector<number>& queue) {
+    drain(n, std::max<number>(1, nodes_[n].names));
+    if (nodes_[n].first_event != kNone && alive(nodes_[n]) && wanted_left_ > 0)
+      queue.push_back(n);
+    else
+      nodes_[n].waiting = false;
   }
 
   bool alive(const node& n) const { return n.residents > 0 || n.shared; }
@@ -1912,7 +1926,8 @@ class preservation_test {
   std::vector<event> events_;  // the queues of the nodes, linked
   std::vector<number> ready_;  // nodes with names to process
   size_t ready_head_ = 0;
-  std::vector<number> later_;  // patient nodes with names to process
+  std::vector<number> turned_;  // those of them that have had a turn
+  std::vector<number> later_;   // patient nodes with names to process
   size_t later_head_ = 0;
   std::vector<std::pair<number, number>> grows_;  // schema, attribute
   size_t grow_head_ = 0;
@@ -1922,10 +1937,10 @@ class preservation_test {
   std::vector<std::pair<number, number>> relevant_at_;  // begin, size
   std::vector<number> relevant_;  // the lists, each dependency at most once
   number relevant_end_ = 0;       // where the next list starts
-  contribution_memo memo_;  // kept from one test to the next
+  contribution_memo memo_;        // kept from one test to the next
   std::vector<std::pair<number, number>> recalled_;
   std::vector<number> gained_, used_, key_, stack_;
-  marks answered_;  // schemas that the memo answers, with no node
+  marks answered_;        // schemas that the memo answers, with no node
   marks told_, retired_;  // schemas remembered whole, or retired, this test
   std::vector<std::pair<number, number>> answer_at_;  // in answers_
   std::vector<number> answers_;  // keys and names that answer schemas
