@@ -497,12 +497,15 @@ input read_cited(Source& source, const std::string& name) {
 // are served, so that a schema that derives a name cheaply (one link of a
 // chain, say) need not wait behind long closures that would reach it too;
 // then the closure of the latest turn goes on, so that one long closure at
-// a time holds its state. A closure whose schema the memo has already given
-// what some of its part reaches is put off until nothing else is left to
-// do: the test usually ends before it is needed; put-off closures then take
-// turns among themselves. Before it computes C, a test asks that memory
-// alone, for a fixed number of steps: when it derives the right side, C is
-// never computed.
+// a time holds its state. Before a schema's own closure processes a name
+// that starts many dependencies, more than the schema holds names, the memo
+// is asked whether the part with that name reaches the rest of the schema.
+// A closure whose schema the memo has already given what some of its part
+// reaches is put off until nothing else is left to do: the test usually
+// ends before it is needed; put-off closures then take turns among
+// themselves. Before it computes C, a test asks that memory alone, for a
+// fixed number of steps: when it derives the right side, C is never
+// computed.
 //
 // Cost, with N the number of dependencies tested, M the total size of the
 // dependencies and S that of the schemas: a test takes O(M + S) to compute C,
@@ -513,14 +516,15 @@ input read_cited(Source& source, const std::string& name) {
 // tests does not answer; on the input shapes we know, hostile ones
 // included, they add no more than O(M + S) per test once earlier tests are
 // remembered (a first test can take O(d M), d the number of schemas), and a
-// run takes O(N (M + S) + d M), quadratic in the input. One shape we know
-// reaches the bound for every input, O(N d M), cubic: consecutive tests
-// that cycle through more parts of the same schemas than the memo keeps
-// keys for each schema, each part closing a long way, so that every key is
-// forgotten before it is asked for again. Memory is O(M + S) and what the
-// closures of one test hold; closures that have become useless, or have run
-// out and been remembered, are dropped once they hold more than a limit in
-// proportion to the input.
+// run takes O(N (M + S) + d M), quadratic in the input. The bound for every
+// input is O(N d M), cubic: each test closing every schema a long way. The
+// shape that comes closest, consecutive tests that cycle through more parts
+// of the same schemas than the memo keeps keys for, each part closing one
+// long chain, stays quadratic because the schemas that hold the chain's
+// links derive its names between the turns of the long closures. Memory is
+// O(M + S) and what the closures of one test hold; closures that have become
+// useless, or have run out and been remembered, are dropped once they hold
+// more than a limit in proportion to the input.
 
 using number = uint32_t;  // an attribute, a dependency, a schema or a closure
 constexpr number kNone = UINT32_MAX;
@@ -901,15 +905,18 @@ class contribution_memo {
       : head_(schemas, kNone), limit_(limit) {}
 
   // Calls use(key, names, whole) for the key and the names remembered for
-  // schema s under every key whose names all pass known(name); whole tells
-  // that the names are all that the closure of the key reaches of s. The
-  // spans are valid until the next call of remember().
+  // schema s under every key whose names all pass known(name), and that
+  // holds holding unless that is kNone; whole tells that the names are all
+  // that the closure of the key reaches of s. The spans are valid until the
+  // next call of remember().
   template <typename Known, typename Use>
-  void recall(number s, Known known, Use use) const {
+  [[gnu::always_inline]] void recall(number s, Known known, Use use,
+                                     number holding = kNone) const {
     for (number e = head_[s]; e != kNone; e = entries_[e]) {
       const number* key = &entries_[e + 3];
       const number* end = key + entries_[e + 1];
-      if (std::all_of(key, end, known))
+      if ((holding == kNone || std::binary_search(key, end, holding)) &&
+          std::all_of(key, end, known))
         use(std::span<const number>(key, end - key),
             std::span<const number>(end, entries_[e + 2] & ~kWhole),
             (entries_[e + 2] & kWhole) != 0);
@@ -1123,6 +1130,8 @@ class preservation_test {
   };
 
   static constexpr size_t kMemoryBudget = 256;
+  // Names that start more dependencies are worth asking the memo about.
+  static constexpr size_t kManyDependencies = 8;
 
   static uint64_t key(number node, number value) {
     return uint64_t{node} << 32 | value;
@@ -1473,7 +1482,11 @@ class preservation_test {
   // Counts a name that node n has reached off the dependencies whose left
   // side holds it, and applies those that have no name left to wait for.
   void process(number n, number attribute) {
-    for (number dependency : relevant(attribute)) {
+    const std::span<const number> dependencies = relevant(attribute);
+    if (dependencies.size() > kManyDependencies) [[unlikely]] {
+      if (recalled_instead(n, attribute, dependencies.size())) return;
+    }
+    for (number dependency : dependencies) {
       // A dependency of one left-side name applies now, with no count.
       if (graph_.left_size(dependency) > 1) {
         const auto [count, added] = counters_.add(key(n, dependency));
@@ -1485,6 +1498,21 @@ class preservation_test {
         if (wanted_left_ == 0 || !alive(nodes_[n])) return;
       }
     }
+  }
+
+  // Before node n processes attribute, which starts count dependencies: when
+  // n is the node of one schema, which holds fewer names than that (and so
+  // has keys that hold attribute cheaper to check), the memo may know what
+  // its part reaches with attribute in it, and make the schema done. True
+  // when n is then to stop.
+  [[gnu::noinline]] bool recalled_instead(number n, number attribute,
+                                          size_t count) {
+    const number s = nodes_[n].schema;
+    if (s == kNone || !derived_.contains(attribute) ||
+        count <= graph_.members[s].size())
+      return false;
+    recall(s, kNone, attribute);
+    return wanted_left_ == 0 || !alive(nodes_[n]);
   }
 
   bool reached(number n, number attribute) const {
@@ -1612,9 +1640,10 @@ class preservation_test {
   // from what is derived now, join the derived set. When the memo knows all
   // that the closure of a key reaches, and the key or those names hold
   // first, the name that has just started s's part, s is answered by the key
-  // and those names, until its part grows by another name. True when the
-  // memo knew the closure of a key.
-  bool recall(number s, number first = kNone) {
+  // and those names, until its part grows by another name. Only keys that
+  // hold holding are asked, unless it is kNone. True when the memo knew the
+  // closure of a key.
+  bool recall(number s, number first = kNone, number holding = kNone) {
     if (missing_[s] == 0) return false;
     recalled_.clear();  // name, and where its key starts in keys_
     bool known = false;
@@ -1634,7 +1663,8 @@ class preservation_test {
             keys_.insert(keys_.end(), key.begin(), key.end());
           }
           for (number attribute : names) recalled_.push_back({attribute, at});
-        });
+        },
+        holding);
     for (const auto& [attribute, at] : recalled_) {
       if (missing_[s] == 0 || wanted_left_ == 0) break;
       if (!derived_.contains(attribute))
