@@ -1000,7 +1000,7 @@ class preservation_test {
         needed_(graph.names.size()),
         joined_(graph.names.size()),
         joined_at_(graph.names.size()),
-        state_limit_(4 * graph.size() + 65536) {}
+        state_limit_(2 * graph.size() + 65536) {}
 
   // How a test ends.
   enum class result { within_left_side, inside_one_schema, derived, lost };
