@@ -722,6 +722,7 @@ struct dependency_graph {
     containing = members.inverted(names.size());
     for (number d = 0; d < left.size(); ++d)
       if (left[d].empty()) unconditional.push_back(d);
+    index_wide_schemas();
   }
 
   size_t dependency_count() const { return left.size(); }
@@ -736,7 +737,9 @@ struct dependency_graph {
 
   // True when schema s holds attribute.
   bool holds(number s, number attribute) const {
-    return members.sorted_row_holds(s, attribute);
+    const number at = bits_at_[s];
+    if (at == kNone) return members.sorted_row_holds(s, attribute);
+    return (bits_[at + attribute / 64] >> (attribute % 64) & 1) != 0;
   }
 
   name_table names;
@@ -749,10 +752,28 @@ struct dependency_graph {
   std::vector<number> unconditional;  // dependencies with an empty left side
 
  private:
+  // Gives each schema that holds at least one name in 64 a bit per name, so
+  // that asking it for a name takes one look instead of a binary search;
+  // the bits take no more room than the schema's own numbers.
+  void index_wide_schemas() {
+    const size_t words = (names.size() + 63) / 64;
+    bits_at_.assign(schema_count(), kNone);
+    for (number s = 0; s < schema_count(); ++s) {
+      if (members[s].size() < words || members[s].size() < 64) continue;
+      bits_at_[s] = static_cast<number>(bits_.size());
+      bits_.resize(bits_.size() + words);
+      for (number attribute : members[s])
+        bits_[bits_at_[s] + attribute / 64] |= uint64_t{1} << (attribute % 64);
+    }
+  }
+
   void add_row(table& rows, const schema& s) {
     for (const std::string& name : s) rows.push(names.add(name));
     rows.end_row();
   }
+
+  std::vector<number> bits_at_;  // per schema: where its bits start, or kNone
+  std::vector<uint64_t> bits_;
 };
 
 // A hash map from 64-bit keys to numbers that empties in constant time: a
