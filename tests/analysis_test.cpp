@@ -345,12 +345,13 @@ TEST(Keep, AgreesWithThePassesOnHostileShapes) {
 // Cycling pads with more tests than the 70 parts they cycle through: keys of
 // every pad are forgotten and asked for again, and a pad's closure asks the
 // memo before it processes the chain's last name, which starts a dependency
-// for each pad. Explanations replayed, derived sets against the passes.
-TEST(Keep, AgreesWithThePassesWhenPartsCycle) {
+// for each pad. The input is preserved; every explanation is replayed.
+TEST(Keep, KeepsAndExplainsPartsThatCycle) {
   const auto& shapes = hostile_shapes();
-  const auto cycling = std::find_if(shapes.begin(), shapes.end(), [](auto& s) {
-    return std::string(s.name) == "cycling pads";
-  });
+  const auto cycling =
+      std::find_if(shapes.begin(), shapes.end(), [](const hostile_shape& s) {
+        return std::string(s.name) == "cycling pads";
+      });
   ASSERT_NE(cycling, shapes.end());
   decomposition d;
   dependency_map map;
