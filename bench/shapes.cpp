@@ -367,7 +367,8 @@ std::string subset_pads(int n, bool lost, unsigned seed) {
 // l,a_t,(the g's of choice t mod 70) -> G, sorts and stands in the file as
 // t, so that consecutive tests cycle through 70 parts of every pad, more
 // than are remembered for one schema, and no part holds another.
-std::string cycling_pads(int n, bool lost, unsigned seed) {
+std::string cycle_through_pads(int n, bool lost, unsigned seed,
+                               bool links_held) {
   const int pads = std::max(1, n * 9 / 10), links = std::max(1, n / 3);
   const std::string g = run_of("g", 0, 7), ps = run_of("p", 1, pads),
                     qs = run_of("q", 1, pads), end = name("z", links);
@@ -383,7 +384,7 @@ std::string cycling_pads(int n, bool lost, unsigned seed) {
     in.dependency(end + "," + p, q);
   }
   for (int i = 1; i < links; ++i) {
-    in.schema(name("z", i) + "," + name("z", i + 1));
+    if (links_held) in.schema(name("z", i) + "," + name("z", i + 1));
     in.dependency(name("z", i), name("z", i + 1));
   }
   in.schema(g + ",x");
@@ -404,6 +405,91 @@ std::string cycling_pads(int n, bool lost, unsigned seed) {
     a.insert(0, width - a.size(), '0');
     in.dependency_in_order("l,a" + a + choices[t % choices.size()], "G");
   }
+  return in.text(seed);
+}
+
+std::string cycling_pads(int n, bool lost, unsigned seed) {
+  return cycle_through_pads(n, lost, seed, true);
+}
+
+// The cycling pads, but no schema holds a link of the chain: only the pads'
+// closures walk it, and the links themselves are lost, as no schema holds
+// what they derive. The tested dependencies sort before the links.
+std::string unheld_cycling_pads(int n, bool lost, unsigned seed) {
+  return cycle_through_pads(n, lost, seed, false);
+}
+
+// Pads {e_j, x, p_j, g_0..g_5}, schemas {e_j, k}, e_j -> k and
+// k,e_j,x -> p_j: every pad's closure reaches k, which starts a dependency
+// for every pad, and no schema holds k with p_j. Any three g's give x. A
+// frame derives every e_j from f and needs every p_j for the goal; test t
+// names f, a_t and the t-th of the twenty 3-subsets of the g's, so that the
+// pads' parts start alike from the g's, part ways as e_j joins, and what
+// their closures use cycles through twenty choices from one test to the
+// next.
+std::string fan_after_parting(int n, bool lost, unsigned seed) {
+  const int pads = std::max(2, n);
+  std::vector<std::string> threes;
+  for (unsigned bits = 0; bits < 64; ++bits) {
+    std::string list;
+    for (int bit = 0; bit < 6; ++bit)
+      if (bits >> bit & 1) list += "," + name("g", bit);
+    const int count = std::popcount(bits);
+    if (count == 3) threes.push_back(list);
+  }
+  input in;
+  for (const std::string& three : threes) in.dependency(three.substr(1), "x");
+  for (int j = 1; j <= pads; ++j) {
+    const std::string e = name("e", j), p = name("p", j);
+    in.schema(e + ",x," + p + "," + run_of("g", 0, 5));
+    in.schema(e + ",k");
+    in.dependency(e, "k");
+    in.dependency("k," + e + ",x", p);
+  }
+  in.schema("f," + run_of("e", 1, pads));
+  in.dependency("f", run_of("e", 1, pads));
+  in.schema(goal_schema(run_of("p", 1, pads), "goal", lost));
+  in.dependency(run_of("p", 1, pads), "goal");
+  for (int t = 0; t < pads; ++t)
+    in.dependency("f," + name("a", t) + threes[t % threes.size()], "goal");
+  return in.text(seed);
+}
+
+// Pairs of schemas {u_j, y, m_j} and {u_j, y, n_j}, whose parts start as
+// {u_j}: u_j -> c_1 enters a long chain held link by link ({u_j, c_1},
+// {c_i, c_i+1}), and c_L,y,u_j -> m_j,n_j leaves it once y has joined. y
+// comes at the end of a second chain from l, as long as the first; l gives
+// every u_j, and the goal needs every m_j and n_j. Tests l,t_i -> goal.
+std::string pairs_draining(int n, bool lost, unsigned seed) {
+  const int pairs = std::max(1, n / 4), links = std::max(2, n / 4);
+  input in;
+  in.schema("l," + run_of("u", 1, pairs));
+  in.dependency("l", run_of("u", 1, pairs) + ",v1");
+  const std::string end = name("c", links);
+  std::string targets;
+  for (int j = 1; j <= pairs; ++j) {
+    const std::string u = name("u", j), m = name("m", j), k = name("n", j);
+    in.schema(u + ",y," + m);
+    in.schema(u + ",y," + k);
+    in.schema(u + ",c1");
+    in.dependency(u, "c1");
+    in.dependency(end + ",y," + u, m + "," + k);
+    targets += (j > 1 ? "," : "") + m + "," + k;
+  }
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("c", i) + "," + name("c", i + 1));
+    in.dependency(name("c", i), name("c", i + 1));
+  }
+  in.schema("l,v1");
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("v", i) + "," + name("v", i + 1));
+    in.dependency(name("v", i), name("v", i + 1));
+  }
+  in.schema(name("v", links) + ",y");
+  in.dependency(name("v", links), "y");
+  in.schema(goal_schema(targets, "goal", lost));
+  in.dependency(targets, "goal");
+  for (int t = 0; t < n; ++t) in.dependency("l," + name("t", t), "goal");
   return in.text(seed);
 }
 
@@ -435,6 +521,12 @@ const std::vector<hostile_shape>& hostile_shapes() {
        subset_pads, 100'000},
       {"cycling pads", "chain pads whose parts cycle through 70 choices",
        cycling_pads, 100'000},
+      {"unheld cycle", "cycling pads whose chain no schema holds",
+       unheld_cycling_pads, 100'000, false},
+      {"fan parting", "pads that part ways, then meet at a busy name",
+       fan_after_parting, 100'000},
+      {"pairs drain", "pairs whose shared closure walks a long chain",
+       pairs_draining, 100'000},
   };
   return shapes;
 }

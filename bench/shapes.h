@@ -8,15 +8,16 @@
 #include <vector>
 
 // One shape: make(n, lost, seed) returns a whole input file whose size grows
-// in proportion to n. The input is preserved unless lost is set; then one
-// schema that the derivations need is replaced by one that holds its goal
-// attribute but cannot derive it. The seed only shuffles the lines within
-// their sections.
+// in proportion to n. The input is preserved unless lost is set (or the
+// shape cannot be preserved); then one schema that the derivations need is
+// replaced by one that holds its goal attribute but cannot derive it. The
+// seed only shuffles the lines within their sections.
 struct hostile_shape {
   const char* name;
   const char* how;  // a one-line description of the shape
   std::string (*make)(int n, bool lost, unsigned seed);
   size_t benchmark_bytes;  // the largest size the benchmark times
+  bool preservable = true;  // false: lost whatever lost says
 };
 
 // Every shape: hub, rounds, wide chain, wide and chain, whose growth was
