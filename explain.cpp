@@ -234,9 +234,13 @@ struct shortfall {
 shortfall shortfall_of(const input& in, const schema& left,
                        const dependency_report& report) {
   shortfall s;
-  for (const std::string& name : report.missing)
-    if (in.universe.count(name) == 0) s.in_no_schema.insert(name);
-  s.suggested = left + report.missing;
+  s.suggested = left;
+  for (std::string_view name : report.missing) {
+    if (number attribute; !in.model.names.find(name, attribute) ||
+                          !in.model.held[attribute])
+      s.in_no_schema.emplace(name);
+    s.suggested.emplace(name);
+  }
   return s;
 }
 
@@ -281,12 +285,12 @@ std::string as_text(const input& in, const input_line& line, const schema& left,
 }
 
 std::string as_json(const input& in, const input_line& line,
-                    const dependency_map::value_type& dependency,
+                    const schema& left, const schema& right,
                     const dependency_report& report) {
   std::string json = "{";
   json += json_line(line);
-  json += ", " + json_names("left", dependency.first);
-  json += ", " + json_names("right", dependency.second);
+  json += ", " + json_names("left", left);
+  json += ", " + json_names("right", right);
   using outcome = dependency_report::outcome;
   switch (report.how) {
     case outcome::within_left_side:
@@ -309,7 +313,7 @@ std::string as_json(const input& in, const input_line& line,
       return json + "}";
     }
     case outcome::lost: {
-      const shortfall s = shortfall_of(in, dependency.first, report);
+      const shortfall s = shortfall_of(in, left, report);
       return json + ", \"preserved\": false, \"how\": \"lost\", " +
              json_names("derived", report.derived) + ", " +
              json_names("missing", report.missing) + ", " +
@@ -352,12 +356,9 @@ bool write_explanation(const input& in, std::string_view name,
                        explanation_format format,
                        const std::function<void(std::string_view)>& write) {
   const bool json = format == explanation_format::json;
+  const numbered_input& model = in.model;
   // The dependencies are tested and written in the order of their lines.
-  std::vector<dependency_map::const_iterator> entries;
-  for (auto entry = in.dependencies.begin(); entry != in.dependencies.end();
-       ++entry)
-    entries.push_back(entry);
-  std::vector<size_t> order(entries.size());
+  std::vector<size_t> order(model.dependency_count());
   std::iota(order.begin(), order.end(), size_t{0});
   std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
     return in.dependency_lines[a].number < in.dependency_lines[b].number;
@@ -366,19 +367,20 @@ bool write_explanation(const input& in, std::string_view name,
   if (json) write("{\"input\": " + json_bytes(name) + ", \"results\": [\n");
   size_t lost = 0, written = 0;
   const bool preserving =
-      explain(in.schemas, in.dependencies, order,
-              [&](size_t place, const dependency_report& report) {
-                lost += report.how == dependency_report::outcome::lost;
-                const input_line& line = in.dependency_lines[place];
-                if (json) {
-                  write((written++ ? ",\n" : "") +
-                        as_json(in, line, *entries[place], report));
-                } else {
-                  write(as_text(in, line, entries[place]->first, report));
-                }
-              });
+      explain(model, order, [&](size_t place, const dependency_report& report) {
+        lost += report.how == dependency_report::outcome::lost;
+        const input_line& line = in.dependency_lines[place];
+        const schema left = schema_of(model, model.left[place]);
+        if (json) {
+          write((written++ ? ",\n" : "") +
+                as_json(in, line, left, schema_of(model, model.right[place]),
+                        report));
+        } else {
+          write(as_text(in, line, left, report));
+        }
+      });
 
-  const size_t count = in.dependencies.size();
+  const size_t count = model.dependency_count();
   const std::string_view verdict = preserving ? kPreserving : kNotPreserving;
   if (json) {
     write(std::string(count ? "\n" : "") + "], \"dependencies\": " +

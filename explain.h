@@ -17,7 +17,8 @@
 #include <string>
 #include <string_view>
 
-#include "main.h"
+#include "preservation.h"
+#include "reading.h"
 
 enum class explanation_format { text, json };
 

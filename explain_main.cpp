@@ -11,7 +11,8 @@
 #include <string_view>
 
 #include "explain.h"
-#include "main.h"
+#include "files.h"
+#include "reading.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ class standard_output {
   }
 
   void flush() {
-    if (!write_all(STDOUT_FILENO, buffer_))
+    if (!write_all(STDOUT_FILENO, {buffer_}))
       throw failure(std::string("cannot write standard output: ") +
                     std::strerror(errno));
     buffer_.clear();
@@ -112,9 +113,7 @@ int parse(int argc, char* argv[], request& what, standard_output& out) {
 // Reports a failure on standard error as "fdkeep-explain: <what>".
 // Allocates nothing, so that it can report exhausted memory.
 int report(std::string_view what) {
-  for (std::string_view part :
-       {std::string_view("fdkeep-explain: "), what, std::string_view("\n")})
-    write_all(STDERR_FILENO, part);
+  write_all(STDERR_FILENO, {"fdkeep-explain: ", what, "\n"});
   return kFailure;
 }
 
@@ -126,7 +125,7 @@ int main(int argc, char* argv[]) {
     request what;
     const int answered = parse(argc, argv, what, out);
     if (answered == -2) {
-      write_all(STDERR_FILENO, kUsage);
+      write_all(STDERR_FILENO, {kUsage});
       return kFailure;
     }
     if (answered >= 0) {

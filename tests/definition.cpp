@@ -132,12 +132,20 @@ std::string explanation_fault(const decomposition& schemas,
       return derived.contains(right) ? "" : "the steps miss the right side";
     }
     case outcome::lost: {
-      if (report.derived != derived_by_passes(schemas, dependencies, left))
+      schema derived, missing;
+      for (std::string_view name : report.derived) derived.emplace(name);
+      for (std::string_view name : report.missing) missing.emplace(name);
+      if (!std::is_sorted(report.derived.begin(), report.derived.end()) ||
+          derived.size() != report.derived.size() ||
+          !std::is_sorted(report.missing.begin(), report.missing.end()) ||
+          missing.size() != report.missing.size())
+        return "names not in order";
+      if (derived != derived_by_passes(schemas, dependencies, left))
         return "wrong derived set";
-      if (report.missing != right - report.derived || report.missing.empty())
+      if (missing != right - derived || missing.empty())
         return "wrong missing names";
       decomposition kept = schemas;
-      kept.insert(left + report.missing);
+      kept.insert(left + missing);
       return derived_by_passes(kept, dependencies, left).contains(right)
                  ? ""
                  : "the suggested schema does not keep it";

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "main.h"
+#include "preservation.h"
 
 // The closure of start under the dependencies, by applying them until
 // nothing changes.

@@ -140,12 +140,19 @@ void explain_and_check(const std::string& bytes, size_t lines, bool verdict) {
         verdict);
   check(well_formed_json(json));
   if (lines > 300) return;
-  auto entry = in.dependencies.begin();
-  explain(in.schemas, in.dependencies, {},
+  decomposition schemas;
+  dependency_map dependencies;
+  const numbered_input& model = in.model;
+  for (size_t s = 0; s < model.schemas.size(); ++s)
+    schemas.insert(schema_of(model, model.schemas[s]));
+  for (size_t d = 0; d < model.dependency_count(); ++d)
+    dependencies.emplace(schema_of(model, model.left[d]),
+                         schema_of(model, model.right[d]));
+  auto entry = dependencies.begin();
+  explain(schemas, dependencies, {},
           [&](size_t, const dependency_report& report) {
             const auto& [left, right] = *entry++;
-            check(explanation_fault(in.schemas, in.dependencies, left, right,
-                                    report)
+            check(explanation_fault(schemas, dependencies, left, right, report)
                       .empty());
           });
 }

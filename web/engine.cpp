@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "explain.h"
+#include "files.h"
 #include "main.h"
 
 struct fdkeep_reply {

@@ -1,0 +1,128 @@
+#include "closure.h"
+
+// ---------------------------------------------------------------------------
+// closure
+
+closure::closure(const watched_dependencies& dependencies, size_t names,
+                 work_count& work)
+    : dependencies_(dependencies),
+      work_(work),
+      reached_(names),
+      applied_(dependencies.size()),
+      place_(dependencies.size()),
+      waiting_head_(names),
+      waiting_(names) {}
+
+void closure::compute(std::span<const number> start) {
+  reached_.clear();
+  applied_.clear();
+  waiting_.clear();
+  waits_.clear();
+  ++work_.closures;
+  for (number attribute : start) reached_.insert(attribute);
+  for (number dependency : dependencies_.unconditional) apply(dependency);
+  // reached_ lists every name once; walking the list processes each.
+  for (size_t next = 0; next < reached_.members().size(); ++next) {
+    const number attribute = reached_.members()[next];
+    ++work_.names;
+    for (number dependency : dependencies_.first[attribute])
+      look_at(dependency, 1);
+    if (!waiting_.marked(attribute)) continue;
+    for (number w = waiting_head_[attribute]; w != kNone; w = waits_[w].second)
+      look_at(waits_[w].first, place_[waits_[w].first] + 1);
+  }
+}
+
+// Walks the left side of dependency from place to the first name not
+// reached, and waits there; applies the dependency when there is none.
+void closure::look_at(number dependency, number place) {
+  ++work_.dependencies;
+  const std::span<const number> left = dependencies_.left[dependency];
+  while (place < left.size() && reached_.contains(left[place])) ++place;
+  if (place == left.size()) return apply(dependency);
+  place_[dependency] = place;
+  const number attribute = left[place];
+  const number next = waiting_.marked(attribute) ? waiting_head_[attribute]
+                                                 : kNone;
+  waiting_.mark(attribute);
+  waiting_head_[attribute] = static_cast<number>(waits_.size());
+  waits_.push_back({dependency, next});
+}
+
+void closure::apply(number dependency) {
+  applied_.mark(dependency);
+  for (number attribute : dependencies_.right[dependency])
+    reached_.insert(attribute);
+}
+
+// ---------------------------------------------------------------------------
+// closure_nodes
+
+closure_nodes::closure_nodes(const dependency_graph& graph, work_count& work)
+    : dependencies_(graph.closing()), work_(work) {}
+
+void closure_nodes::clear() {
+  nodes_.clear();
+  events_.clear();
+  waits_.clear();
+  reached_.clear();
+  places_.clear();
+  waiting_.clear();
+}
+
+number closure_nodes::add(number parent) {
+  ++work_.closures;
+  nodes_.push_back({parent});
+  return static_cast<number>(nodes_.size() - 1);
+}
+
+bool closure_nodes::reached(number n, number attribute) const {
+  return cause(n, attribute) != nullptr;
+}
+
+const number* closure_nodes::cause(number n, number attribute) const {
+  if (const number* own = reached_.find(pair_key(n, attribute))) return own;
+  const number parent = nodes_[n].parent;
+  return parent == kNone ? nullptr
+                         : reached_.find(pair_key(parent, attribute));
+}
+
+bool closure_nodes::reach(number n, number attribute, number cause,
+                          bool remember) {
+  const bool processed = dependencies_.on_left[attribute];
+  if (!processed && !remember) return !reached(n, attribute);
+  const number parent = nodes_[n].parent;
+  if (parent != kNone && reached_.find(pair_key(parent, attribute)) != nullptr)
+    return false;
+  const auto [slot, added] = reached_.add(pair_key(n, attribute));
+  if (!added) return false;
+  *slot = cause;
+  if (!processed) return true;
+  const number e = static_cast<number>(events_.size());
+  events_.push_back({attribute, kNone});
+  node& x = nodes_[n];
+  ++x.names;
+  if (x.last_event == kNone) {
+    x.first_event = e;
+  } else {
+    events_[x.last_event].next = e;
+  }
+  x.last_event = e;
+  return true;
+}
+
+bool closure_nodes::advance(number n, number dependency, number place) {
+  const std::span<const number> left = dependencies_.left[dependency];
+  while (place < left.size() && reached(n, left[place])) ++place;
+  if (place == left.size()) return true;
+  *places_.add(pair_key(n, dependency)).first = place;
+  wait_on(n, left[place], dependency);
+  return false;
+}
+
+void closure_nodes::wait_on(number n, number attribute, number dependency) {
+  const auto [head, added] = waiting_.add(pair_key(n, attribute), kNone);
+  const number w = static_cast<number>(waits_.size());
+  waits_.push_back({dependency, *head});
+  *head = w;
+}

@@ -1,0 +1,233 @@
+// The closure machinery: the closure of a set of names under dependencies,
+// where each dependency waits on one name of its left side at a time.
+//
+// A dependency is looked at first when its first name (the rarest, in the
+// order its left side is kept in) is reached; it then walks its left side
+// forward to the first name not reached yet and waits on that name. Its place
+// on the left side only moves forward, so a dependency costs the length of
+// its left side once, however many names reach it; a name that many left
+// sides hold, but is the rarest of few of them, costs little to reach.
+//
+// Two forms share this: closure, one closure computed to its end, and
+// closure_nodes, many closures at once that can stop and go on, some of
+// which go on from a finished one instead of starting afresh.
+//
+// What they keep true: a dependency applies exactly when every name of its
+// left side has been reached; it applies once, and every name is processed
+// once per closure.
+//
+// What they cost: for each name reached, the dependencies whose first name it
+// is, and for each dependency looked at, its left side once and, when it
+// applies, its right side. Working sets are stamped, so a closure costs what
+// it reaches and not the size of the input.
+#ifndef FDKEEP_CLOSURE_H_
+#define FDKEEP_CLOSURE_H_
+
+#include <span>
+#include <vector>
+
+#include "graph.h"
+#include "scratch.h"
+
+// What the machinery has done, counted so that tests can bound it.
+struct work_count {
+  uint64_t names = 0;         // names processed by a closure or a rule base
+  uint64_t dependencies = 0;  // dependencies or rules looked at
+  uint64_t closures = 0;      // closures begun
+
+  uint64_t total() const { return names + dependencies + closures; }
+};
+
+// One closure at a time, each computed to its end.
+class closure {
+ public:
+  // Closes under dependencies, which must outlive it; counts its work in
+  // work.
+  closure(const watched_dependencies& dependencies, size_t names,
+          work_count& work);
+
+  // Closes start: afterwards reached() holds start and every name that the
+  // dependencies reach from it, and applied() tells which dependencies
+  // applied.
+  void compute(std::span<const number> start);
+
+  const stamped_set& reached() const { return reached_; }
+  bool applied(number dependency) const { return applied_.marked(dependency); }
+
+ private:
+  void look_at(number dependency, number from);
+  void apply(number dependency);
+
+  const watched_dependencies& dependencies_;
+  work_count& work_;
+  stamped_set reached_;
+  marks applied_;
+  std::vector<number> place_;  // per dependency waiting: where on its left
+  std::vector<number> waiting_head_;  // per name: first waiting, if marked
+  marks waiting_;                     // names with dependencies waiting
+  std::vector<std::pair<number, number>> waits_;  // dependency, next
+};
+
+// Many closures at once, each a node. A node starts from names given to it,
+// reaches names through the dependencies that a filter lets through, and
+// processes them when asked to, a few at a time. A node can go on from a
+// parent, a node that has finished and changes no more: it sees what the
+// parent reached as its own, and holds only what differs.
+class closure_nodes {
+ public:
+  // Follows the closing dependencies of graph, which must outlive it; counts
+  // its work in work.
+  closure_nodes(const dependency_graph& graph, work_count& work);
+
+  // Forgets every node.
+  void clear();
+
+  // A new node, going on from parent (kNone for none), which must have
+  // processed every name it reached.
+  number add(number parent);
+
+  number parent(number node) const { return nodes_[node].parent; }
+  size_t size() const { return nodes_.size(); }
+
+  // True when node, or its parent, has reached attribute.
+  bool reached(number node, number attribute) const;
+
+  // The dependency through which node (or its parent) reached attribute,
+  // kNone for a name it started from; nullptr when neither reached it.
+  const number* cause(number node, number attribute) const;
+
+  // Node reaches attribute through the dependency cause (kNone for a name it
+  // starts from). Returns false when it had reached it already. A name on no
+  // left side is not kept to be processed, and is remembered only when
+  // remember says so.
+  bool reach(number node, number attribute, number cause, bool remember);
+
+  // True when node has reached names it has not processed yet.
+  bool pending(number node) const {
+    return nodes_[node].first_event != kNone;
+  }
+  // How many names node has reached and kept to process.
+  number names(number node) const { return nodes_[node].names; }
+
+  // Processes the next name that node reached: looks at the dependencies
+  // that follows(dependency) lets through and that can apply, and calls
+  // reached(attribute, dependency) for each name of the right side of each
+  // that applies, until that returns false. Requires pending(node).
+  template <typename Follows, typename Reached>
+  void process_next(number node, Follows follows, Reached reached);
+
+  // The number of entries the nodes hold, for a limit on them.
+  size_t state() const {
+    return reached_.size() + places_.size() + waits_.size();
+  }
+
+  // Forgets what every node for which keep(node) is false holds.
+  template <typename Keep>
+  void collect(Keep keep);
+
+ private:
+  struct node {
+    number parent;
+    number first_event = kNone, last_event = kNone;  // names to process
+    number names = 0;
+  };
+  struct event {
+    number attribute, next;
+  };
+  struct wait {
+    number dependency, next;
+  };
+
+  // Walks dependency's left side from place in node; true when it applies,
+  // otherwise waits on the first name not reached.
+  bool advance(number node, number dependency, number place);
+  void wait_on(number node, number attribute, number dependency);
+
+  const watched_dependencies& dependencies_;
+  work_count& work_;
+  std::vector<node> nodes_;
+  std::vector<event> events_;
+  std::vector<wait> waits_;
+  scratch_map reached_;  // node and name: the dependency that reached it
+  scratch_map places_;   // node and dependency: where on its left it waits
+  scratch_map waiting_;  // node and name: the first dependency waiting on it
+};
+
+template <typename Follows, typename Reached>
+void closure_nodes::process_next(number n, Follows follows, Reached reached) {
+  node& x = nodes_[n];
+  const event e = events_[x.first_event];
+  x.first_event = e.next;
+  if (e.next == kNone) x.last_event = kNone;
+  ++work_.names;
+  const number attribute = e.attribute;
+  // The dependencies whose first name it is, then those waiting on it here,
+  // then those waiting on it in the parent: as the parent is finished, they
+  // wait there on a name the parent never reaches.
+  const auto run = [&](number dependency, number place) {
+    ++work_.dependencies;
+    if (!advance(n, dependency, place)) return true;
+    for (number r : dependencies_.right[dependency])
+      if (!reached(r, dependency)) return false;
+    return true;
+  };
+  for (number dependency : dependencies_.first[attribute])
+    if (follows(dependency) && !run(dependency, 1)) return;
+  for (number owner : {n, nodes_[n].parent}) {
+    if (owner == kNone) break;
+    const number* head = waiting_.find(pair_key(owner, attribute));
+    if (head == nullptr) continue;
+    for (number w = *head; w != kNone; w = waits_[w].next) {
+      const number dependency = waits_[w].dependency;
+      if (owner != n && places_.find(pair_key(n, dependency)) != nullptr)
+        continue;  // it took its own way here
+      const number place = *places_.find(pair_key(owner, dependency));
+      if (!run(dependency, place + 1)) return;
+    }
+  }
+}
+
+template <typename Keep>
+void closure_nodes::collect(Keep keep) {
+  const auto living = [&](uint64_t key, number&) {
+    return keep(static_cast<number>(key >> 32));
+  };
+  reached_.keep_if(living);
+  places_.keep_if(living);
+  // The waits and the names to process of the living, relinked.
+  std::vector<wait> waits;
+  waiting_.keep_if([&](uint64_t key, number& head) {
+    if (!keep(static_cast<number>(key >> 32))) return false;
+    number previous = kNone;
+    for (number w = head; w != kNone; w = waits_[w].next) {
+      const number at = static_cast<number>(waits.size());
+      waits.push_back({waits_[w].dependency, kNone});
+      if (previous == kNone) {
+        head = at;
+      } else {
+        waits[previous].next = at;
+      }
+      previous = at;
+    }
+    return true;
+  });
+  waits_.swap(waits);
+  std::vector<event> events;
+  for (number n = 0; n < nodes_.size(); ++n) {
+    node& x = nodes_[n];
+    if (!keep(n) || x.first_event == kNone) {
+      x.first_event = x.last_event = kNone;
+      continue;
+    }
+    const number first = static_cast<number>(events.size());
+    for (number e = x.first_event; e != kNone; e = events_[e].next)
+      events.push_back(
+          {events_[e].attribute, static_cast<number>(events.size() + 1)});
+    events.back().next = kNone;
+    x.first_event = first;
+    x.last_event = static_cast<number>(events.size() - 1);
+  }
+  events_.swap(events);
+}
+
+#endif  // FDKEEP_CLOSURE_H_

@@ -1,0 +1,93 @@
+// The steps of a derivation that an explanation shows: of the names that
+// joined the derived set, in order, only those that the right side needs.
+#include <algorithm>
+
+#include "preservation_test.h"
+
+// Walking the trace backwards, a needed name keeps the step that added it,
+// and the names that the step used are needed in turn: the key of the rule
+// that added it, or the names, derived before it or in the left side, from
+// which its closure reached it.
+void preservation_test::needed_steps(number dependency,
+                                     dependency_report& report) {
+  const std::vector<joined>& trace = *trace_;
+  in_left_.clear();
+  for (number attribute : graph_.left(dependency)) in_left_.mark(attribute);
+  needed_.clear();
+  for (number attribute : graph_.right(dependency))
+    if (!in_left_.marked(attribute)) needed_.mark(attribute);
+  joined_.clear();
+  for (number k = 0; k < trace.size(); ++k) {
+    joined_.mark(trace[k].attribute);
+    joined_at_[trace[k].attribute] = k;
+  }
+  std::vector<bool> kept(trace.size());
+  for (number k = static_cast<number>(trace.size()); k-- > 0;) {
+    const joined& step = trace[k];
+    if (!needed_.marked(step.attribute)) continue;
+    kept[k] = true;
+    if (step.node == kNone) {
+      for (number attribute : rules_.key(step.cause)) need(attribute);
+    } else {
+      trace_back(step.node, step.cause, step.schema, k);
+    }
+  }
+  std::vector<dependency_report::step>& steps = report.steps;
+  std::vector<std::string_view>& names = report.added_names;
+  const name_table& table = graph_.model().names;
+  for (number k = 0; k < trace.size(); ++k) {
+    if (!kept[k]) continue;
+    if (steps.empty() || steps.back().place != trace[k].schema)
+      steps.push_back({trace[k].schema, names.size(), 0});
+    names.push_back(table.name(trace[k].attribute));
+    ++steps.back().added_count;
+  }
+  for (const dependency_report::step& step : steps) {  // in byte order
+    const auto first = names.begin() + step.first_added;
+    std::sort(first, first + step.added_count);
+  }
+}
+
+void preservation_test::need(number attribute) {
+  if (!in_left_.marked(attribute)) needed_.mark(attribute);
+}
+
+// Needs the names of the part of schema s at step k (names of s derived
+// before it, or in the left side) from which node n, the closure of that
+// part, reached a name through the closing dependency cause: back through
+// the dependency that reached each name in n, until such names. When n has
+// been collected, the whole part is needed, which is more than enough.
+void preservation_test::trace_back(number n, number cause, number s,
+                                   number k) {
+  const auto in_part = [&](number attribute) {
+    return in_left_.marked(attribute) ||
+           (joined_.marked(attribute) && joined_at_[attribute] < k);
+  };
+  if (info_[n].collected) {
+    for (number member : graph_.members(s))
+      if (in_part(member)) need(member);
+    return;
+  }
+  const watched_dependencies& closing = graph_.closing();
+  traced_.clear();
+  stack_.clear();
+  const auto push = [&](number dependency) {
+    for (number attribute : closing.left[dependency])
+      if (!traced_.marked(attribute)) {
+        traced_.mark(attribute);
+        stack_.push_back(attribute);
+      }
+  };
+  if (cause != kNone) push(cause);
+  while (!stack_.empty()) {
+    const number attribute = stack_.back();
+    stack_.pop_back();
+    const number* reason = nodes_->cause(n, attribute);
+    if ((in_part(attribute) && graph_.holds(s, attribute)) ||
+        reason == nullptr || *reason == kNone) {
+      need(attribute);
+      continue;
+    }
+    push(*reason);
+  }
+}

@@ -1,0 +1,183 @@
+#include "graph.h"
+
+#include <algorithm>
+
+namespace {
+
+// The dependencies, among rows of left and right sides, that the closure of
+// start applies: each left-side name counts as missing until it is reached.
+std::vector<bool> applied_from(const table& left, const table& right,
+                               const table& dependents,
+                               std::span<const number> start, size_t width) {
+  std::vector<bool> applied(left.size(), false), reached(width, false);
+  std::vector<number> missing(left.size()), queue;
+  const auto reach = [&](number attribute) {
+    if (!reached[attribute]) {
+      reached[attribute] = true;
+      queue.push_back(attribute);
+    }
+  };
+  const auto apply = [&](number dependency) {
+    applied[dependency] = true;
+    for (number attribute : right[dependency]) reach(attribute);
+  };
+  for (number d = 0; d < left.size(); ++d) {
+    missing[d] = static_cast<number>(left[d].size());
+    if (missing[d] == 0) apply(d);
+  }
+  for (number attribute : start) reach(attribute);
+  for (size_t next = 0; next < queue.size(); ++next)
+    for (number dependency : dependents[queue[next]])
+      if (--missing[dependency] == 0) apply(dependency);
+  return applied;
+}
+
+}  // namespace
+
+watched_dependencies watched_dependencies::make(
+    const table& left, const table& right, size_t width,
+    const std::vector<number>& rank) {
+  watched_dependencies result;
+  std::vector<number> row;
+  std::vector<number> first_of(left.size(), kNone);
+  for (number d = 0; d < left.size(); ++d) {
+    row.assign(left[d].begin(), left[d].end());
+    std::sort(row.begin(), row.end(),
+              [&](number a, number b) { return rank[a] < rank[b]; });
+    result.left.add_row(row);
+    result.right.add_row(right[d]);
+    if (row.empty()) {
+      result.unconditional.push_back(d);
+    } else {
+      first_of[d] = row.front();
+    }
+  }
+  // The first names as a table with one row per dependency, inverted.
+  table firsts;
+  for (number d = 0; d < left.size(); ++d)
+    firsts.add_row(first_of[d] == kNone ? std::span<const number>()
+                                        : std::span<const number>(&first_of[d],
+                                                                  1));
+  result.first = firsts.inverted(width);
+  result.on_left.assign(width, false);
+  for (number d = 0; d < left.size(); ++d)
+    for (number attribute : left[d]) result.on_left[attribute] = true;
+  return result;
+}
+
+dependency_graph::dependency_graph(const numbered_input& model)
+    : model_(model), containing_(model.schemas.inverted(model.names.size())) {
+  // Rank by the number of left sides a name is on.
+  const size_t width = name_count();
+  std::vector<number> count(width, 0);
+  for (size_t d = 0; d < model.left.size(); ++d)
+    for (number attribute : model.left[d]) ++count[attribute];
+  std::vector<number> order(width);
+  for (number a = 0; a < width; ++a) order[a] = a;
+  std::sort(order.begin(), order.end(), [&](number a, number b) {
+    return count[a] != count[b] ? count[a] < count[b] : a < b;
+  });
+  rank_.resize(width);
+  for (number i = 0; i < width; ++i) rank_[order[i]] = i;
+  index_wide_schemas();
+}
+
+const watched_dependencies& dependency_graph::closing() const {
+  if (!closing_made_) {
+    table left, right;
+    reduce(left, right);
+    closing_ = watched_dependencies::make(left, right, name_count(), rank_);
+    closing_made_ = true;
+  }
+  return closing_;
+}
+
+// Fills left and right with the closing dependencies: the tested ones that
+// the closure of all held names applies, with every unheld name whose one
+// producer has one name on its left side replaced by that name.
+void dependency_graph::reduce(table& left, table& right) const {
+  const size_t width = name_count();
+  std::vector<number> held_names;
+  for (number a = 0; a < width; ++a)
+    if (held(a)) held_names.push_back(a);
+  const std::vector<bool> applied = applied_from(
+      model_.left, model_.right, model_.left.inverted(width), held_names, width);
+
+  // Each unheld name with one producer whose left side is one other name
+  // points to that name.
+  std::vector<number> producers(width, 0), from(width, kNone);
+  for (number d = 0; d < model_.left.size(); ++d) {
+    if (!applied[d]) continue;
+    const std::span<const number> l = model_.left[d];
+    for (number attribute : model_.right[d]) {
+      if (std::binary_search(l.begin(), l.end(), attribute)) continue;
+      ++producers[attribute];
+      from[attribute] = l.size() == 1 ? l[0] : kNone;
+    }
+  }
+  // The name that stands for attribute: follows the pointers to a name that
+  // points nowhere. A name on a cycle of pointers stands for itself; no
+  // closure of held names reaches such a cycle.
+  std::vector<number> stands_for(width, kNone);
+  std::vector<number> path;
+  marks on_path(width);
+  for (number a = 0; a < width; ++a) {
+    number at = a;
+    path.clear();
+    on_path.clear();
+    while (stands_for[at] == kNone && !held(at) && producers[at] == 1 &&
+           from[at] != kNone && !on_path.marked(at)) {
+      on_path.mark(at);
+      path.push_back(at);
+      at = from[at];
+    }
+    const number end =
+        on_path.marked(at) ? kNone : (stands_for[at] == kNone ? at
+                                                              : stands_for[at]);
+    for (number p : path) stands_for[p] = end == kNone ? p : end;
+    if (stands_for[a] == kNone) stands_for[a] = a;
+  }
+
+  std::vector<number> l, r;
+  for (number d = 0; d < model_.left.size(); ++d) {
+    if (!applied[d]) continue;
+    l.clear();
+    for (number attribute : model_.left[d]) l.push_back(stands_for[attribute]);
+    std::sort(l.begin(), l.end());
+    l.erase(std::unique(l.begin(), l.end()), l.end());
+    r.clear();
+    for (number attribute : model_.right[d]) {
+      const number to = stands_for[attribute];
+      if (!std::binary_search(l.begin(), l.end(), to)) r.push_back(to);
+    }
+    std::sort(r.begin(), r.end());
+    r.erase(std::unique(r.begin(), r.end()), r.end());
+    if (r.empty()) continue;
+    left.add_row(l);
+    right.add_row(r);
+  }
+}
+
+bool dependency_graph::holds(number s, number attribute) const {
+  const number at = bits_at_[s];
+  if (at == kNone) {
+    const std::span<const number> row = members(s);
+    return std::binary_search(row.begin(), row.end(), attribute);
+  }
+  return (bits_[at + attribute / 64] >> (attribute % 64) & 1) != 0;
+}
+
+// Gives each schema that holds at least one name in 64, and 64 names or more,
+// a bit per name, so that asking it for a name takes one look instead of a
+// binary search; the bits take no more room than the schema's own numbers.
+void dependency_graph::index_wide_schemas() {
+  const size_t words = (name_count() + 63) / 64;
+  bits_at_.assign(schema_count(), kNone);
+  for (number s = 0; s < schema_count(); ++s) {
+    if (members(s).size() < std::max<size_t>(words, 64)) continue;
+    bits_at_[s] = static_cast<number>(bits_.size());
+    bits_.resize(bits_.size() + words);
+    for (number attribute : members(s))
+      bits_[bits_at_[s] + attribute / 64] |= uint64_t{1} << (attribute % 64);
+  }
+}

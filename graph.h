@@ -1,0 +1,107 @@
+// The dependencies and schemas of an input as the analysis reads them,
+// prepared once per run from the numbered model.
+//
+// Two sets of dependencies are kept. The tested ones are the input's own.
+// The closing ones are what the closures of schemas' parts follow: the same
+// dependencies, reduced once so that no closure of names that schemas hold
+// can tell the difference:
+//  - a dependency that the closure of every held name does not apply can
+//    apply in no such closure, and is dropped;
+//  - a name that no schema holds, whose one producer is a dependency v -> u
+//    with one name on its left side, is reached exactly when v is, so it is
+//    replaced by v on every left side (which turns unheld chains into one
+//    step).
+// In each closing dependency's left side the rarest name (the one on the
+// fewest left sides) comes first, so that a closure that waits on one name
+// at a time looks at a dependency only once it has reached its rarest name.
+//
+// What it keeps true: for every start set of held names, the closure under
+// the closing dependencies holds the same held names as the closure under
+// the tested ones.
+//
+// What it costs: O(M + S) time and memory, M the total size of the
+// dependencies and S that of the schemas, plus sorting each left side.
+#ifndef FDKEEP_GRAPH_H_
+#define FDKEEP_GRAPH_H_
+
+#include <span>
+#include <vector>
+
+#include "model.h"
+#include "scratch.h"
+
+// Dependencies as the closures follow them: left sides with their rarest
+// name first, right sides, and for each name the dependencies whose rarest
+// name it is.
+struct watched_dependencies {
+  table left;    // per dependency: its left side, rarest name first
+  table right;   // per dependency: its right side
+  table first;   // per name: the dependencies whose first name it is
+  std::vector<number> unconditional;  // dependencies with an empty left side
+  std::vector<bool> on_left;          // per name: on some left side
+
+  size_t size() const { return left.size(); }
+
+  // Dependencies from left and right sides (rows in any order) over names
+  // below width. rank orders the names of a left side: lower first.
+  static watched_dependencies make(const table& left, const table& right,
+                                   size_t width,
+                                   const std::vector<number>& rank);
+};
+
+// The prepared input: what every test reads and nothing changes.
+class dependency_graph {
+ public:
+  explicit dependency_graph(const numbered_input& model);
+
+  const numbered_input& model() const { return model_; }
+  size_t name_count() const { return model_.names.size(); }
+  size_t schema_count() const { return model_.schemas.size(); }
+  size_t dependency_count() const { return model_.left.size(); }
+
+  // The tested dependencies, as read.
+  std::span<const number> left(number dependency) const {
+    return model_.left[dependency];
+  }
+  std::span<const number> right(number dependency) const {
+    return model_.right[dependency];
+  }
+  // A schema's names, ascending.
+  std::span<const number> members(number s) const { return model_.schemas[s]; }
+  // The schemas that hold attribute, ascending.
+  std::span<const number> containing(number attribute) const {
+    return containing_[attribute];
+  }
+  bool held(number attribute) const { return model_.held[attribute]; }
+
+  // True when schema s holds attribute.
+  bool holds(number s, number attribute) const;
+
+  // The dependencies that closures follow, prepared on the first call: many
+  // runs never need them.
+  const watched_dependencies& closing() const;
+
+  // Names ranked by how many left sides they are on, fewest first: the
+  // order in which a left side waits on its names.
+  const std::vector<number>& rank() const { return rank_; }
+
+  // The numbers that the input holds: the size that costs are stated in.
+  size_t size() const {
+    return model_.left.value_count() + model_.right.value_count() +
+           model_.schemas.value_count();
+  }
+
+ private:
+  void reduce(table& left, table& right) const;
+  void index_wide_schemas();
+
+  const numbered_input& model_;
+  table containing_;
+  mutable watched_dependencies closing_;
+  mutable bool closing_made_ = false;
+  std::vector<number> rank_;
+  std::vector<number> bits_at_;  // per schema: where its bits start, or kNone
+  std::vector<uint64_t> bits_;
+};
+
+#endif  // FDKEEP_GRAPH_H_

@@ -1,0 +1,107 @@
+// The preservation test: whether a dependency X -> Y follows from the
+// dependencies that hold inside single schemas of the decomposition, and
+// what shows it.
+//
+// A test grows the derived set Z of X: each schema adds what the closure of
+// its part of Z, under all dependencies, reaches of its own names. In order:
+//  1. The rules (rules.h) are applied to Z itself: schema rules, rules
+//     learned from earlier closures, and dependencies found preserved. On
+//     realistic inputs they decide most tests.
+//  2. Otherwise C, the closure of the held names of Z under all dependencies,
+//     bounds what any schema can add: only dependencies that C applies are
+//     followed, only schemas that hold a name of C not in Z are looked at,
+//     and a schema is done once every name it holds of C is in Z.
+//  3. Schemas whose parts are equal share one closure; a schema whose part
+//     grows afterwards goes on from the shared closure (closure.h), which is
+//     first finished. Closures take turns, each processing in its turn as
+//     many names as it has reached, and between turns the rules are applied
+//     to whatever joined Z, so that a cheap way to a name does not wait
+//     behind a long closure. What a closure reached of its schema is learned
+//     as a rule when the schema is done.
+//  4. A test with a budget stops when its work exceeds it; the verdict tests
+//     cheap dependencies first, so that those found preserved are rules when
+//     the expensive ones come.
+//
+// Cost, with N the number of dependencies tested, M the total size of the
+// dependencies, S that of the schemas and d the number of schemas: applying
+// the rules costs O(M + S + the learned rules) per test; C costs O(M); each
+// closure taken costs O(M), and a test takes at most one per schema: O(d M),
+// so O(N d M) for a run, cubic. No design can promise less for the verdict of
+// every dependency (three vectors that are orthogonal in one coordinate can
+// be written as a test, a schema and a dependency). On every shape we know,
+// the rules and the sharing leave the closures of a test at O(M + S), and a
+// run quadratic. Memory: O(M + S) for the rules, and the closures of one
+// test, whose dead ones are dropped once they hold more than a limit in
+// proportion to the input.
+#ifndef FDKEEP_PRESERVATION_H_
+#define FDKEEP_PRESERVATION_H_
+
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "closure.h"
+#include "graph.h"
+#include "model.h"
+#include "rules.h"
+
+// How one dependency fares in the preservation test, and what shows it.
+struct dependency_report {
+  enum class outcome {
+    within_left_side,   // the right side lies within the left side
+    inside_one_schema,  // one schema holds both sides
+    derived,            // the derived set of the left side takes it in
+    lost,               // the derived set misses part of the right side
+  };
+  // A step of a derivation: a schema, as its place in the model, and the
+  // names that the closure of the derived set's part inside it adds to the
+  // derived set: added(step).
+  struct step {
+    size_t place;
+    size_t first_added, added_count;  // in added_names
+  };
+
+  outcome how = outcome::within_left_side;
+  size_t place = 0;  // inside_one_schema: that schema's place
+  // derived: the steps that the right side needs, in order. Replayed from
+  // the left side, each adds names that the closure of the derived set so
+  // far, within its schema, reaches; together they reach the right side.
+  std::vector<step> steps;
+  // The names that the steps add, step after step, each step's in ascending
+  // byte order. They are views into the model's names.
+  std::vector<std::string_view> added_names;
+  // lost: all that the decomposition derives from the left side, and the
+  // right-side names that it does not derive, each in ascending byte order;
+  // views into the model's names.
+  std::vector<std::string_view> derived, missing;
+
+  // The names that step, one of steps, adds.
+  std::span<const std::string_view> added(const step& s) const {
+    return {added_names.data() + s.first_added, s.added_count};
+  }
+};
+
+// True when the decomposition of model preserves every dependency.
+bool preserves(const numbered_input& model);
+
+// The same, and the work it took in work.
+bool preserves(const numbered_input& model, work_count& work);
+
+// Tests every dependency of model, unlike preserves(), which stops at the
+// first lost one, and hands each one's report to report with its place in
+// the model. The dependencies are taken in the order of their places in
+// order, or in the model's order when order is empty; order must list every
+// place once. Returns what preserves() returns.
+bool explain(
+    const numbered_input& model, const std::vector<size_t>& order,
+    const std::function<void(size_t, const dependency_report&)>& report);
+
+// The same on a decomposition and a dependency map, whose places are their
+// orders.
+bool explain(
+    const decomposition& schemas, const dependency_map& dependencies,
+    const std::vector<size_t>& order,
+    const std::function<void(size_t, const dependency_report&)>& report);
+
+#endif  // FDKEEP_PRESERVATION_H_

@@ -1,0 +1,638 @@
+#include "preservation_test.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace {
+
+// Whole rules of a schema looked at before it gets a closure: the newest.
+constexpr int kWholeRulesAsked = 16;
+
+}  // namespace
+
+preservation_test::preservation_test(const dependency_graph& graph,
+                                     work_count& work)
+    : graph_(graph),
+      work_(work),
+      rules_(graph, 8 * graph.size() + (1 << 20), work),
+      derived_(graph.name_count()),
+      wanted_(graph.name_count()),
+      seen_(graph.schema_count()),
+      missing_(graph.schema_count()),
+      node_of_(graph.schema_count()),
+      answered_(graph.schema_count()),
+      answer_of_(graph.schema_count()),
+      retired_(graph.schema_count()),
+      traced_(graph.name_count()),
+      state_limit_(2 * graph.size() + 65536),
+      in_left_(graph.name_count()),
+      needed_(graph.name_count()),
+      joined_(graph.name_count()),
+      joined_at_(graph.name_count()) {}
+
+preservation_test::result preservation_test::test(number dependency,
+                                                  std::vector<joined>* trace,
+                                                  uint64_t budget) {
+  budget_ = UINT64_MAX;
+  trace_ = trace;
+  const uint64_t start = work_.total();
+  const std::span<const number> left = graph_.left(dependency);
+  derive_only(left);
+  in_left_.clear();
+  for (number attribute : left) in_left_.mark(attribute);
+  wanted_.clear();
+  for (number attribute : graph_.right(dependency)) {
+    if (derived_.contains(attribute)) continue;
+    if (!graph_.held(attribute) && trace == nullptr)
+      return result::lost;  // no schema can derive it
+    wanted_.insert(attribute);
+  }
+  wanted_left_ = wanted_.size();
+  if (wanted_left_ == 0) return result::within_left_side;
+  holder_ = rules_.holder(dependency);
+  if (holder_ != kNone) return result::inside_one_schema;
+
+  bounded_ = false;
+  seen_.clear();
+  answered_.clear();
+  retired_.clear();
+  nodes_->clear();
+  info_.clear();
+  parts_.clear();
+  residents_.clear();
+  part_nodes_.clear();
+  ready_.clear();
+  ready_head_ = 0;
+  turned_.clear();
+  grows_.clear();
+  grow_head_ = 0;
+  rules_.start([&](number rule) { return fire(rule); });
+  if (apply_rules()) return verified(dependency);
+  if (budget == 0) return result::unknown;
+  budget_ = budget > UINT64_MAX - work_.total() ? UINT64_MAX
+                                                : work_.total() + budget;
+
+  // C, from the held names of Z: no closure of a schema's part can leave it.
+  start_closures();
+  part_.clear();
+  for (number attribute : derived_.members())
+    if (graph_.held(attribute)) part_.push_back(attribute);
+  bound_->compute(part_);
+  if (trace == nullptr)
+    for (number attribute : wanted_.members())
+      if (!bound_->reached().contains(attribute)) return result::lost;
+  bounded_ = true;
+  start_schemas();
+  const bool derived = grow_to_the_end();
+  if (!derived && over_budget()) return result::unknown;
+  if (derived) linger(work_.total() - start);
+  remember_unfinished();
+  return derived ? verified(dependency) : result::lost;
+}
+
+// Dependency is preserved: without a trace, it becomes a rule.
+preservation_test::result preservation_test::verified(number dependency) {
+  if (trace_ != nullptr) return result::derived;
+  const std::span<const number> left = graph_.left(dependency);
+  part_.clear();
+  for (number attribute : graph_.right(dependency))
+    if (!std::binary_search(left.begin(), left.end(), attribute))
+      part_.push_back(attribute);
+  rules_.verify(left, part_);
+  return result::derived;
+}
+
+// Readies the closures for a test: made on the first test that needs them,
+// emptied for every later one.
+void preservation_test::start_closures() {
+  if (!bound_) {
+    bound_.emplace(graph_.closing(), graph_.name_count(), work_);
+    nodes_.emplace(graph_, work_);
+  }
+  seen_.clear();
+  answered_.clear();
+  retired_.clear();
+  nodes_->clear();
+  info_.clear();
+  parts_.clear();
+  residents_.clear();
+  part_nodes_.clear();
+  ready_.clear();
+  ready_head_ = 0;
+  turned_.clear();
+  grows_.clear();
+  grow_head_ = 0;
+}
+
+void preservation_test::derive_only(std::span<const number> left) {
+  derived_.clear();
+  for (number attribute : left) derived_.insert(attribute);
+  applied_ = 0;
+}
+
+// Applies the rules to the names that joined Z since last time, and to
+// those that join meanwhile. True when the right side is derived.
+bool preservation_test::apply_rules() {
+  const auto in_derived = [&](number a) { return derived_.contains(a); };
+  while (applied_ < derived_.size() && going_on())
+    rules_.joined(derived_.members()[applied_++], in_derived,
+                  [&](number rule) { return fire(rule); });
+  return wanted_left_ == 0;
+}
+
+// The names of rule join Z. False when the test is then over.
+bool preservation_test::fire(number rule) {
+  if (trace_ != nullptr && rules_.kind_of(rule) == rule_base::kind::verified)
+    return true;  // it stands for a derivation of its own
+  const number s = rules_.schema_of(rule);
+  for (number attribute : rules_.names(rule)) {
+    if (derived_.contains(attribute)) continue;
+    derive(attribute, {s, attribute, kNone, rule});
+    if (!going_on()) return false;
+  }
+  return true;
+}
+
+// Looks at the schemas that hold a name of C not in Z, the only ones that
+// can add anything, and gives those whose part holds a name that starts a
+// dependency the closure of their part. Schemas whose parts are equal share
+// one; when several schemas' parts share the names of the left side, the
+// closure of those names is shared, and each schema goes on from it with the
+// rest of its part.
+void preservation_test::start_schemas() {
+  const bool unconditional = !graph_.closing().unconditional.empty();
+  for (number attribute : bound_->reached().members()) {
+    if (derived_.contains(attribute)) continue;
+    for (number s : graph_.containing(attribute)) look_at(s);
+  }
+  // The parts, each split into its names of the left side and the rest.
+  starts_.clear();
+  left_parts_.clear();
+  for (number s : seen_.members()) {
+    node_of_[s] = kNone;
+    if (missing_[s] == 0 || answered_by_memory(s)) continue;
+    if (part_.empty() && !unconditional) continue;  // no closure yet
+    const number begin = static_cast<number>(parts_.size());
+    for (number attribute : part_)
+      if (in_left_.marked(attribute)) parts_.push_back(attribute);
+    const number middle = static_cast<number>(parts_.size());
+    for (number attribute : part_)
+      if (!in_left_.marked(attribute)) parts_.push_back(attribute);
+    starts_.push_back(
+        {s, begin, middle, static_cast<number>(parts_.size()), false});
+    ++*left_parts_.add(hash_of({parts_.data() + begin, middle - begin})).first;
+  }
+  for (start& x : starts_) {
+    const std::span<const number> left(parts_.data() + x.begin,
+                                       x.middle - x.begin);
+    x.child = x.middle > x.begin && x.end > x.middle &&
+              *left_parts_.find(hash_of(left)) > 1;
+    node_of_[x.s] = node_for_part(x.begin, x.child ? x.middle : x.end);
+    if (!x.child) ++info_[node_of_[x.s]].residents;
+  }
+  list_residents();
+  for (number n = 0; n < nodes_->size(); ++n) seed(n);
+  for (const start& x : starts_) {
+    if (!x.child) continue;
+    const number child = own_node(x.s, node_of_[x.s]);
+    for (number i = x.middle; i < x.end; ++i) reach(child, parts_[i], kNone);
+  }
+}
+
+// Counts the names that schema s holds of C and not of Z, walking the schema
+// or looking C's names up in it, whichever is shorter.
+void preservation_test::look_at(number s) {
+  if (!seen_.insert(s)) return;
+  const std::span<const number> members = graph_.members(s);
+  const std::span<const number> bound = bound_->reached().members();
+  number missing = 0;
+  if (members.size() <= bound.size() * std::bit_width(members.size())) {
+    for (number attribute : members)
+      missing += bound_->reached().contains(attribute) &&
+                 !derived_.contains(attribute);
+  } else {
+    for (number attribute : bound)
+      missing += !derived_.contains(attribute) && graph_.holds(s, attribute);
+  }
+  missing_[s] = missing;
+}
+
+// The names of schema s in Z that start a dependency, ascending: by walking
+// the schema or by looking Z's names up in it, whichever is shorter.
+void preservation_test::useful_part(number s, std::vector<number>& part) const {
+  part.clear();
+  const std::span<const number> members = graph_.members(s);
+  const std::vector<bool>& on_left = graph_.closing().on_left;
+  if (members.size() <= derived_.size() * std::bit_width(members.size())) {
+    for (number attribute : members)
+      if (on_left[attribute] && derived_.contains(attribute))
+        part.push_back(attribute);
+  } else {
+    for (number attribute : derived_.members())
+      if (on_left[attribute] && graph_.holds(s, attribute))
+        part.push_back(attribute);
+    std::sort(part.begin(), part.end());
+  }
+}
+
+// FNV-1a over the numbers of a part.
+uint64_t preservation_test::hash_of(std::span<const number> part) {
+  uint64_t hash = 14695981039346656037u;
+  for (number attribute : part) hash = (hash ^ attribute) * 1099511628211u;
+  return hash;
+}
+
+// The node for the part parts_[begin] up to parts_[end]: a new one, or the
+// one of an earlier equal part.
+number preservation_test::node_for_part(number begin, number end) {
+  const std::span<const number> part(parts_.data() + begin, end - begin);
+  for (uint64_t hash = hash_of(part);; ++hash) {  // on a collision, the next
+    const number* known = part_nodes_.find(hash);
+    if (known == nullptr) {
+      const number n = nodes_->add(kNone);
+      info_.push_back({});
+      info_[n].part_begin = begin;
+      info_[n].part_size = static_cast<number>(part.size());
+      *part_nodes_.add(hash).first = n;
+      return n;
+    }
+    const node_info& x = info_[*known];
+    const std::span<const number> other(parts_.data() + x.part_begin,
+                                        x.part_size);
+    if (std::equal(part.begin(), part.end(), other.begin(), other.end()))
+      return *known;
+  }
+}
+
+// Lists the schemas of each node together in residents_, by counting.
+void preservation_test::list_residents() {
+  std::vector<number>& next = scratch_;
+  next.assign(info_.size() + 1, 0);
+  number listed = 0;
+  for (const start& x : starts_)
+    if (!x.child) {
+      ++next[node_of_[x.s] + 1];
+      ++listed;
+    }
+  for (size_t n = 0; n < info_.size(); ++n) {
+    next[n + 1] += next[n];
+    info_[n].first_resident = next[n];
+    info_[n].slots = info_[n].residents;
+  }
+  residents_.resize(listed);
+  for (const start& x : starts_)
+    if (!x.child) residents_[next[node_of_[x.s]]++] = x.s;
+}
+
+// A node starts from its part, and from what the dependencies with an empty
+// left side give.
+void preservation_test::seed(number n) {
+  node_info& x = info_[n];
+  if (x.slots == 1) x.schema = residents_[x.first_resident];
+  for (size_t i = 0; i < info_[n].part_size; ++i)
+    reach(n, parts_[info_[n].part_begin + i], kNone);
+  const watched_dependencies& closing = graph_.closing();
+  for (number dependency : closing.unconditional)
+    if (bound_->applied(dependency))
+      for (number attribute : closing.right[dependency])
+        reach(n, attribute, dependency);
+}
+
+// Grows Z until no rule or closure adds to it, the right side is derived
+// or the budget is spent; true in the second case.
+bool preservation_test::grow_to_the_end() {
+  for (;;) {
+    if (wanted_left_ == 0 && !lingering_) return true;
+    if (over_budget()) return false;
+    if (nodes_->state() > state_limit_) collect();
+    if (applied_ < derived_.size()) {
+      if (apply_rules()) return true;
+    } else if (grow_head_ < grows_.size()) {
+      const auto [s, attribute] = grows_[grow_head_++];
+      grow(s, attribute);
+    } else if (ready_head_ < ready_.size()) {
+      take_turn(ready_[ready_head_++]);
+    } else if (!turned_.empty()) {
+      // The node that took the latest turn goes on: one long closure at a
+      // time, not all of them side by side.
+      const number n = turned_.back();
+      turned_.pop_back();
+      take_turn(n);
+    } else {
+      return false;
+    }
+  }
+}
+
+// Once a test has derived its right side, the closures still waiting go on,
+// up to as much work again as the test took: a schema whose closure ends
+// without finishing it is then remembered whole, and costs no closure in
+// later tests.
+void preservation_test::linger(uint64_t spent) {
+  std::vector<joined>* const trace = trace_;
+  trace_ = nullptr;  // what joins now is no step of the derivation
+  lingering_ = true;
+  budget_ = std::min(budget_, work_.total() + spent);
+  grow_to_the_end();
+  lingering_ = false;
+  trace_ = trace;
+}
+
+// Node n processes as many names as it has reached so far, then waits if
+// names are left; so closures take turns, and their turns double. A node
+// that goes on from another first has that one finished.
+void preservation_test::take_turn(number n) {
+  if (!alive(n)) {
+    info_[n].waiting = false;
+    return;
+  }
+  const number parent = nodes_->parent(n);
+  if (parent != kNone && !info_[parent].complete) finish(parent);
+  if (run(n, std::max<number>(1, nodes_->names(n))) && nodes_->pending(n)) {
+    turned_.push_back(n);
+  } else {
+    info_[n].waiting = false;
+  }
+}
+
+// Processes every name node n reached.
+void preservation_test::finish(number n) { run(n, kNone); }
+
+// Processes up to limit names that node n reached. True when it can go on.
+bool preservation_test::run(number n, number limit) {
+  const auto follows = [&](number dependency) {
+    return bound_->applied(dependency);
+  };
+  const auto reached = [&](number attribute, number dependency) {
+    reach(n, attribute, dependency);
+    return alive(n) && going_on();
+  };
+  for (number processed = 0; processed < limit && nodes_->pending(n);
+       ++processed) {
+    if (!alive(n) || !going_on()) return false;
+    nodes_->process_next(n, follows, reached);
+  }
+  const bool on = alive(n) && going_on();
+  info_[n].complete = on && !nodes_->pending(n);
+  // The first time a schema's own closure is finished without finishing
+  // the schema, what it reached is remembered whole for the part it had
+  // then: later tests where the part starts the same need no closure.
+  number s;
+  if (info_[n].complete && !info_[n].told && unfinished(n, s)) {
+    info_[n].told = true;
+    remember(s, n, true);
+  }
+  return on;
+}
+
+bool preservation_test::alive(number n) const {
+  return info_[n].residents > 0 || info_[n].living_children > 0;
+}
+
+// Forgets what the dead nodes hold, and what the unfinished nodes of single
+// schemas hold, for the whole rules that answer their schemas. When the
+// living still hold more than half the limit, the limit doubles, so that
+// collecting costs what it frees.
+void preservation_test::collect() {
+  for (number n = 0; n < nodes_->size(); ++n) retire(n);
+  nodes_->collect([&](number n) { return alive(n); });
+  for (number n = 0; n < nodes_->size(); ++n)
+    if (!alive(n)) info_[n].collected = true;
+  if (nodes_->state() > state_limit_ / 2) state_limit_ *= 2;
+}
+
+// Node n reaches attribute through the closing dependency cause (kNone for a
+// name of its part): it is offered to the node's schemas at once, so that a
+// schema is done as soon as it can be, and kept to process when it starts a
+// dependency. The names of the node's own schema, or of any schema for a
+// node that serves several, are remembered, so that what the node reached
+// of a schema can be traced back.
+void preservation_test::reach(number n, number attribute, number cause) {
+  const number s = info_[n].schema;
+  const bool remember = s != kNone && info_[n].slots == 1
+                            ? graph_.holds(s, attribute)
+                            : graph_.held(attribute);
+  if (!nodes_->reach(n, attribute, cause, remember)) return;
+  offer(n, attribute, cause);
+  if (nodes_->pending(n) && !info_[n].waiting) {
+    info_[n].waiting = true;
+    ready_.push_back(n);
+  }
+}
+
+// If a schema that node n serves holds attribute, which n reached through
+// the dependency cause, and it is not derived yet, it joins Z. Walks the
+// node's schemas or the attribute's, whichever list is shorter.
+void preservation_test::offer(number n, number attribute, number cause) {
+  if (derived_.contains(attribute)) return;
+  const node_info& x = info_[n];
+  if (x.schema != kNone && x.slots == 1) {
+    if (missing_[x.schema] > 0 && graph_.holds(x.schema, attribute))
+      derive(attribute, {x.schema, attribute, n, cause});
+    return;
+  }
+  const std::span<const number> holders = graph_.containing(attribute);
+  if (x.slots <= holders.size()) {
+    for (number i = 0; i < x.slots; ++i) {
+      const number s = residents_[x.first_resident + i];
+      if (serves(n, s) && graph_.holds(s, attribute))
+        return derive(attribute, {s, attribute, n, cause});
+    }
+  } else {
+    for (number s : holders)
+      if (seen_.contains(s) && serves(n, s))
+        return derive(attribute, {s, attribute, n, cause});
+  }
+}
+
+// True when node n holds the closure of schema s, which still adds: as its
+// node, or as the node its node goes on from.
+bool preservation_test::serves(number n, number s) const {
+  if (missing_[s] == 0 || node_of_[s] == kNone) return false;
+  return node_of_[s] == n || nodes_->parent(node_of_[s]) == n;
+}
+
+// Attribute joins Z, as how says: the schemas that hold it have one name
+// less to wait for, and their parts grow.
+void preservation_test::derive(number attribute, const joined& how) {
+  derived_.insert(attribute);
+  if (trace_ != nullptr) trace_->push_back(how);
+  if (wanted_.contains(attribute) && --wanted_left_ == 0) return;
+  if (!bounded_) return;
+  const bool starts = graph_.closing().on_left[attribute];
+  for (number s : graph_.containing(attribute)) {
+    if (!seen_.contains(s) || missing_[s] == 0) continue;
+    if (--missing_[s] == 0) {
+      done(s);
+    } else if (starts) {
+      grows_.push_back({s, attribute});
+    }
+  }
+}
+
+// Schema s is done: what its closure reached of it is learned, and it
+// leaves its node.
+void preservation_test::done(number s) {
+  const number n = node_of_[s];
+  if (n == kNone) return;
+  remember(s, n, false);
+  leave(n);
+}
+
+// A schema of node n leaves it.
+void preservation_test::leave(number n) {
+  --info_[n].residents;
+  const number parent = nodes_->parent(n);
+  if (!alive(n) && parent != kNone) --info_[parent].living_children;
+}
+
+// The part of schema s grows by attribute, which starts a dependency: its
+// closure reaches it. A schema without a closure gets one, unless a whole
+// rule answers it; a schema that shares its closure goes on from it in one
+// of its own.
+void preservation_test::grow(number s, number attribute) {
+  if (missing_[s] == 0) return;
+  const number n = node_of_[s];
+  if (n == kNone) {
+    if (answered_.marked(s) && answers(s, attribute)) return;
+    answered_.unmark(s);
+    if (answered_by_memory(s)) return;
+    const number own = own_node(s, kNone);
+    useful_part(s, part_);
+    for (number name : part_) reach(own, name, kNone);
+    return;
+  }
+  if (nodes_->reached(n, attribute)) return;
+  if (info_[n].slots == 1 && !info_[n].shared) {
+    reach(n, attribute, kNone);
+    return;
+  }
+  leave(n);
+  if (answered_by_memory(s)) return;
+  info_[n].shared = true;
+  reach(own_node(s, n), attribute, kNone);
+}
+
+// A new node for schema s alone, going on from parent (or kNone).
+number preservation_test::own_node(number s, number parent) {
+  const number n = nodes_->add(parent);
+  info_.push_back({});
+  node_info& x = info_[n];
+  x.schema = s;
+  x.residents = 1;
+  x.slots = 1;
+  x.first_resident = static_cast<number>(residents_.size());
+  residents_.push_back(s);
+  node_of_[s] = n;
+  if (parent != kNone) ++info_[parent].living_children;
+  return n;
+}
+
+// True when a whole rule of schema s, which Z holds the key of, gives all
+// that the closure of s's part reaches of s: then s needs no closure while
+// its part grows only by names of that rule.
+bool preservation_test::answered_by_memory(number s) {
+  useful_part(s, part_);
+  number found = kNone;
+  int asked = 0;
+  rules_.for_whole(s, [&](number r) {
+    if (found != kNone || asked++ == kWholeRulesAsked) return;
+    const std::span<const number> key = rules_.key(r);
+    if (!std::all_of(key.begin(), key.end(),
+                     [&](number a) { return derived_.contains(a); }))
+      return;
+    answer_of_[s] = r;
+    if (std::all_of(part_.begin(), part_.end(),
+                    [&](number a) { return answers(s, a); }))
+      found = r;
+  });
+  if (found == kNone) return false;
+  answered_.mark(s);
+  node_of_[s] = kNone;
+  return true;
+}
+
+// True when attribute is a name of the key or of the names of the rule that
+// answers schema s.
+bool preservation_test::answers(number s, number attribute) const {
+  const number r = answer_of_[s];
+  const std::span<const number> key = rules_.key(r), names = rules_.names(r);
+  return std::find(key.begin(), key.end(), attribute) != key.end() ||
+         std::binary_search(names.begin(), names.end(), attribute);
+}
+
+// Learns what node n, the closure of schema s alone, reached of s beyond its
+// part: keyed by the names of the part that it was reached from (traced back
+// through the dependency that reached each name), and, when whole, keyed by
+// the whole part as all that the closure reaches of s. Returns the whole
+// rule, or kNone.
+void preservation_test::remember(number s, number n, bool whole) {
+  split_reached(s, n);
+  if (whole) answer_of_[s] = rules_.learn(s, used_, gained_, true);
+  if (gained_.empty() || !rules_.may_learn(s)) return;
+  key_.clear();
+  traced_.clear();
+  stack_.assign(gained_.begin(), gained_.end());
+  for (number attribute : gained_) traced_.mark(attribute);
+  const watched_dependencies& closing = graph_.closing();
+  while (!stack_.empty()) {
+    const number attribute = stack_.back();
+    stack_.pop_back();
+    const number* cause = nodes_->cause(n, attribute);
+    if (cause == nullptr || *cause == kNone) {
+      key_.push_back(attribute);
+      continue;
+    }
+    for (number earlier : closing.left[*cause])
+      if (!traced_.marked(earlier)) {
+        traced_.mark(earlier);
+        stack_.push_back(earlier);
+      }
+  }
+  std::sort(key_.begin(), key_.end());
+  rules_.learn(s, key_, gained_, false);
+}
+
+// Puts the names of schema s that node n reached into used_, those of its
+// part, and gained_, those it reached through a dependency, ascending.
+void preservation_test::split_reached(number s, number n) {
+  used_.clear();
+  gained_.clear();
+  for (number member : graph_.members(s))
+    if (const number* cause = nodes_->cause(n, member))
+      (*cause == kNone ? used_ : gained_).push_back(member);
+}
+
+// True when node n is the finished closure of the part of one schema, which
+// is not done, and did no less work than a walk of the schema costs: it can
+// then be remembered whole for what it cost. Gives that schema in s.
+bool preservation_test::unfinished(number n, number& s) const {
+  const node_info& x = info_[n];
+  s = x.schema;
+  const number parent = nodes_->parent(n);
+  return x.complete && !x.collected && s != kNone && x.slots == 1 &&
+         (parent == kNone || info_[parent].complete) && !x.shared &&
+         x.residents == 1 && node_of_[s] == n && missing_[s] > 0 &&
+         graph_.members(s).size() <= 4 * size_t{nodes_->names(n)} + 16;
+}
+
+// At the end of a test, remembers the unfinished schemas whole, so that
+// later tests need no closure for them.
+void preservation_test::remember_unfinished() {
+  for (number n = 0, s; n < nodes_->size(); ++n)
+    if (unfinished(n, s) && !retired_.marked(s)) remember(s, n, true);
+}
+
+// Node n, if it is an unfinished schema's, is no longer needed: the schema
+// is answered by the whole rule of what the node reached, and gets a new
+// node only if its part grows by another name. Once a test for each schema,
+// so that a schema whose part keeps growing is closed again at most once.
+void preservation_test::retire(number n) {
+  number s;
+  if (!unfinished(n, s) || retired_.marked(s)) return;
+  retired_.mark(s);
+  remember(s, n, true);
+  answered_.mark(s);
+  node_of_[s] = kNone;
+  leave(n);
+}

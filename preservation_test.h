@@ -1,0 +1,176 @@
+// One preservation test after another on one input: the working state of
+// the test that preservation.h describes, reused from one dependency to the
+// next, and what it leaves for an explanation.
+//
+// What it keeps true: the derived set only grows within a test, and every
+// name joins it through a rule or a closure of a schema's part; a schema
+// whose every name of the bound is derived adds nothing more; a closure that
+// others go on from changes no more.
+//
+// What it costs: see preservation.h. Its state is stamped, so a test costs
+// what it touches; the closures' state is collected once it outgrows a
+// limit in proportion to the input, and the limit doubles when what lives
+// takes more than half of it.
+#ifndef FDKEEP_PRESERVATION_TEST_H_
+#define FDKEEP_PRESERVATION_TEST_H_
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "closure.h"
+#include "graph.h"
+#include "preservation.h"
+#include "rules.h"
+#include "scratch.h"
+
+class preservation_test {
+ public:
+  // Tests the dependencies of graph, which must outlive it; counts its work
+  // in work.
+  preservation_test(const dependency_graph& graph, work_count& work);
+
+  // How a test ends; unknown when it ran out of its budget.
+  enum class result { within_left_side, inside_one_schema, derived, lost,
+                      unknown };
+
+  // A name joining the derived set: the schema whose closure added it, and
+  // how: reached in node through the closing dependency cause, or, when node
+  // is kNone, by the rule cause.
+  struct joined {
+    number schema, attribute, node, cause;
+  };
+
+  // Tests dependency. With a trace, records in order each name that joins
+  // the derived set and how, uses no rule that stands for a derivation of
+  // its own (a dependency found preserved), and does not stop at a right
+  // side that no schema holds, so that a lost dependency's derived set is
+  // complete. Without a trace, gives up with unknown once its work beyond
+  // applying the rules exceeds budget (with budget 0, when the rules do not
+  // decide), and remembers a dependency it finds preserved as a rule.
+  result test(number dependency, std::vector<joined>* trace,
+              uint64_t budget = UINT64_MAX);
+
+  // The derived set of the last test.
+  const stamped_set& derived() const { return derived_; }
+  // The schema that holds both sides, after inside_one_schema.
+  number holder() const { return holder_; }
+
+  // Puts into report the steps of the last test's trace, which derived the
+  // dependency's right side, that the right side needs, in order, and the
+  // names they add; consecutive steps of one schema become one.
+  void needed_steps(number dependency, dependency_report& report);
+
+ private:
+  // What a closure node serves: the schemas whose closure it is.
+  struct node_info {
+    number residents = 0;                   // schemas, still adding
+    number first_resident = 0, slots = 0;   // in residents_, some gone
+    number part_begin = 0, part_size = 0;   // in parts_, for shared starts
+    number living_children = 0;
+    number schema = kNone;  // the one schema of a node of its own
+    bool shared = false;    // others go on from it: it must not change
+    bool waiting = false;   // on ready_ or turned_
+    bool complete = false;  // it has processed every name it reached
+    bool told = false;      // remembered whole once it was first complete
+    bool collected = false;  // dropped, with what it held
+  };
+
+  // preservation_test.cpp: the flow of a test.
+  result verified(number dependency);
+  void start_closures();
+  void derive_only(std::span<const number> left);
+  bool apply_rules();
+  bool fire(number rule);
+  void start_schemas();
+  void look_at(number s);
+  void useful_part(number s, std::vector<number>& part) const;
+  static uint64_t hash_of(std::span<const number> part);
+  number node_for_part(number begin, number end);
+  void list_residents();
+  void seed(number n);
+  bool grow_to_the_end();
+  void take_turn(number n);
+  void finish(number n);
+  bool run(number n, number limit);
+  bool alive(number n) const;
+  void collect();
+  void reach(number n, number attribute, number cause);
+  void offer(number n, number attribute, number cause);
+  bool serves(number n, number s) const;
+  void derive(number attribute, const joined& how);
+  void done(number s);
+  void grow(number s, number attribute);
+  number own_node(number s, number parent);
+  bool answered_by_memory(number s);
+  bool answers(number s, number attribute) const;
+  void leave(number n);
+  void remember(number s, number n, bool whole);
+  void remember_unfinished();
+  bool unfinished(number n, number& s) const;
+  void split_reached(number s, number n);
+  void retire(number n);
+  void linger(uint64_t spent);
+  bool over_budget() const { return work_.total() > budget_; }
+  // True while the test goes on: the right side is not derived yet, or the
+  // closures linger, and the budget is not spent.
+  bool going_on() const {
+    return (wanted_left_ > 0 || lingering_) && !over_budget();
+  }
+
+  // derivation.cpp: what an explanation needs.
+  void need(number attribute);
+  void trace_back(number n, number cause, number s, number k);
+
+  const dependency_graph& graph_;
+  work_count& work_;
+  // C, the closure of Z's held names under all dependencies, and the
+  // closures of the schemas' parts; made when a test first needs them.
+  std::optional<closure> bound_;
+  std::optional<closure_nodes> nodes_;
+  rule_base rules_;
+
+  stamped_set derived_;  // Z, the derived set of the dependency under test
+  size_t applied_ = 0;   // the names of Z the rules have looked at
+  stamped_set wanted_;   // right-side names not in the left side
+  size_t wanted_left_ = 0;  // those not derived yet
+  bool bounded_ = false;    // C is computed and schemas are counted
+  bool lingering_ = false;  // the right side is derived; closures go on
+  stamped_set seen_;        // schemas looked at in this test
+  std::vector<number> missing_;  // per schema seen: names of C not derived
+  std::vector<number> node_of_;  // per schema seen: its node, or kNone
+  marks answered_;               // schemas a whole rule answers, no node
+  std::vector<number> answer_of_;  // per schema answered: that rule
+  marks retired_;                  // schemas whose node was dropped
+  std::vector<node_info> info_;
+  // A schema's part at the start of a test: parts_[begin, middle) its names
+  // of the left side, parts_[middle, end) the others; child when it goes on
+  // from the closure of the names of the left side, which others share.
+  struct start {
+    number s, begin, middle, end;
+    bool child;
+  };
+  std::vector<start> starts_;
+  scratch_map left_parts_;         // hash of a part's left names: schemas
+  std::vector<number> parts_;      // the parts that shared nodes start from
+  std::vector<number> residents_;  // the schemas of each node, together
+  scratch_map part_nodes_;         // hash of a part to its node
+  std::vector<number> ready_;      // nodes with names to process
+  size_t ready_head_ = 0;
+  std::vector<number> turned_;     // those of them that had a turn
+  std::vector<std::pair<number, number>> grows_;  // schema, attribute
+  size_t grow_head_ = 0;
+  std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
+  marks traced_;
+  size_t state_limit_;
+  uint64_t budget_ = UINT64_MAX;
+  std::vector<joined>* trace_ = nullptr;
+  number holder_ = kNone;
+
+  // For needed_steps().
+  marks in_left_, needed_, joined_;
+  std::vector<number> joined_at_;
+};
+
+#endif  // FDKEEP_PRESERVATION_TEST_H_

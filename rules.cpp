@@ -1,0 +1,157 @@
+#include "rules.h"
+
+#include <algorithm>
+
+namespace {
+
+uint64_t key_hash(number s, std::span<const number> key) {
+  uint64_t hash = 14695981039346656037u ^ s;
+  for (number value : key) hash = (hash ^ value) * 1099511628211u;
+  return hash;
+}
+
+}  // namespace
+
+rule_base::rule_base(const dependency_graph& graph, size_t limit,
+                     work_count& work)
+    : graph_(graph),
+      work_(work),
+      limit_(limit),
+      first_head_(graph.name_count(), kNone) {
+  // A schema rule for each dependency whose left side a schema holds: from
+  // the schema that holds the most of its right side, the first in order
+  // among equals. The schemas that hold the rarest name are the candidates.
+  std::vector<number> names;
+  holder_.assign(graph.dependency_count(), kNone);
+  for (number d = 0; d < graph.dependency_count(); ++d) {
+    const std::span<const number> left = graph.left(d), right = graph.right(d);
+    const auto in_left = [&](number attribute) {
+      return std::binary_search(left.begin(), left.end(), attribute);
+    };
+    const std::span<const number> side = left.empty() ? right : left;
+    if (side.empty()) continue;
+    number rarest = side.front();
+    for (number attribute : side)
+      if (graph.containing(attribute).size() <
+          graph.containing(rarest).size())
+        rarest = attribute;
+    number best = kNone;
+    size_t most = 0, wanted = 0;
+    for (number attribute : right) wanted += !in_left(attribute);
+    for (number s : graph.containing(rarest)) {
+      if (!std::all_of(left.begin(), left.end(),
+                       [&](number a) { return graph.holds(s, a); }))
+        continue;
+      size_t count = 0;
+      for (number attribute : right)
+        count += !in_left(attribute) && graph.holds(s, attribute);
+      if (count > most) {
+        most = count;
+        best = s;
+        if (count == wanted) break;
+      }
+    }
+    if (best == kNone) continue;
+    if (most == wanted) holder_[d] = best;
+    if (left.empty()) continue;
+    names.clear();
+    for (number attribute : right)
+      if (!in_left(attribute) && graph.holds(best, attribute))
+        names.push_back(attribute);
+    add(kind::schema, best, left, names, false);
+  }
+}
+
+number rule_base::learn(number s, std::span<const number> key,
+                        std::span<const number> names, bool whole) {
+  if (learned_of_.size() <= s) learned_of_.resize(s + 1, 0);
+  const uint64_t hash = key_hash(s, key) ^ whole;
+  const auto [known, added] = known_.add(hash);
+  if (!added) {
+    const number r = *known;
+    const std::span<const number> k = this->key(r);
+    sorted_.assign(k.begin(), k.end());
+    std::sort(sorted_.begin(), sorted_.end());
+    if (rules_[r].schema == s && rules_[r].whole == whole &&
+        std::equal(key.begin(), key.end(), sorted_.begin(), sorted_.end()))
+      return r;
+  }
+  if (!whole && learned_of_[s] >= kLearnedPerSchema) return kNone;
+  const number r = add(kind::learned, s, key, names, whole);
+  ++learned_of_[s];
+  *known_.add(hash).first = r;
+  learned_size_ += key.size() + names.size() + 8;
+  return r;
+}
+
+void rule_base::verify(std::span<const number> left,
+                       std::span<const number> right) {
+  sorted_.clear();
+  for (number attribute : left)
+    if (graph_.held(attribute)) sorted_.push_back(attribute);
+  const std::vector<number> key = sorted_;
+  add(kind::verified, kNone, key, right, false);
+}
+
+std::span<const number> rule_base::key(number r) const {
+  return {values_.data() + rules_[r].at, rules_[r].key_size};
+}
+
+std::span<const number> rule_base::names(number r) const {
+  return {values_.data() + rules_[r].at + rules_[r].key_size,
+          rules_[r].names_size};
+}
+
+// Adds a rule, its key kept rarest name first.
+number rule_base::add(kind how, number s, std::span<const number> key,
+                      std::span<const number> names, bool whole) {
+  const number r = static_cast<number>(rules_.size());
+  const size_t at = values_.size();
+  values_.insert(values_.end(), key.begin(), key.end());
+  const std::vector<number>& rank = graph_.rank();
+  std::sort(values_.begin() + at, values_.end(),
+            [&](number a, number b) { return rank[a] < rank[b]; });
+  values_.insert(values_.end(), names.begin(), names.end());
+  rules_.push_back({.at = at,
+                    .key_size = static_cast<number>(key.size()),
+                    .names_size = static_cast<number>(names.size()),
+                    .schema = s,
+                    .how = how,
+                    .whole = whole});
+  if (key.empty()) {
+    unconditional_.push_back(r);
+  } else {
+    const number first = values_[at];
+    rules_[r].next_first = first_head_[first];
+    first_head_[first] = r;
+  }
+  if (whole) {
+    if (whole_head_.size() <= s) whole_head_.resize(s + 1, kNone);
+    rules_[r].next_whole = whole_head_[s];
+    whole_head_[s] = r;
+  }
+  return r;
+}
+
+// Keeps only the schema and verified rules, in their order.
+void rule_base::forget_learned() {
+  std::vector<rule> rules;
+  std::vector<number> values;
+  rules.swap(rules_);
+  values.swap(values_);
+  std::fill(first_head_.begin(), first_head_.end(), kNone);
+  whole_head_.clear();
+  unconditional_.clear();
+  known_.clear();
+  learned_size_ = 0;
+  std::fill(learned_of_.begin(), learned_of_.end(), 0);
+  std::vector<number> key, names;
+  for (const rule& r : rules) {
+    if (r.how == kind::learned) continue;
+    key.assign(values.begin() + r.at, values.begin() + r.at + r.key_size);
+    names.assign(values.begin() + r.at + r.key_size,
+                 values.begin() + r.at + r.key_size + r.names_size);
+    add(r.how, r.schema, key, names, false);
+  }
+  place_.assign(rules_.size(), 0);
+}

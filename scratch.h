@@ -1,0 +1,158 @@
+// Working sets that the analysis empties once per test: marks, sets and hash
+// maps over numbers that clear in constant time, so that a test costs what it
+// touches and not the size of the input.
+//
+// What they keep true: after clear(), nothing is marked, held or mapped,
+// whatever was before. Each keeps the largest room it has needed; clearing
+// frees nothing. A stamp that wraps around after 2^32 clears costs one sweep
+// of the room.
+#ifndef FDKEEP_SCRATCH_H_
+#define FDKEEP_SCRATCH_H_
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <utility>
+#include <vector>
+
+// An attribute, a dependency, a schema, a rule or a closure, by its place.
+using number = uint32_t;
+inline constexpr number kNone = UINT32_MAX;
+
+// Marks on the numbers below a fixed bound. A number is marked while its stamp
+// is the current one.
+class marks {
+ public:
+  explicit marks(size_t bound = 0) : stamps_(bound, 0) {}
+
+  bool marked(number value) const { return stamps_[value] == stamp_; }
+  void mark(number value) { stamps_[value] = stamp_; }
+  void unmark(number value) { stamps_[value] = 0; }
+
+  void clear() {
+    if (++stamp_ == 0) {  // the stamps wrapped around: forget them all
+      std::fill(stamps_.begin(), stamps_.end(), 0);
+      stamp_ = 1;
+    }
+  }
+
+ private:
+  std::vector<number> stamps_;
+  number stamp_ = 1;
+};
+
+// A set of numbers below a fixed bound. The members are also listed, in the
+// order they joined.
+class stamped_set {
+ public:
+  explicit stamped_set(size_t bound = 0) : marks_(bound), members_(bound) {}
+
+  bool contains(number value) const { return marks_.marked(value); }
+  // The members in the order they joined; valid until clear().
+  std::span<const number> members() const { return {members_.data(), size_}; }
+  size_t size() const { return size_; }
+
+  // Adds value; returns false when it was a member already.
+  bool insert(number value) {
+    if (contains(value)) return false;
+    marks_.mark(value);
+    members_[size_++] = value;
+    return true;
+  }
+
+  void clear() {
+    size_ = 0;
+    marks_.clear();
+  }
+
+ private:
+  marks marks_;
+  std::vector<number> members_;  // room for every value below the bound
+  size_t size_ = 0;
+};
+
+// A hash map from 64-bit keys to numbers: open addressing with linear
+// probing, never more than half full. A slot is in use while its stamp is the
+// current one.
+class scratch_map {
+ public:
+  // The value of key, or nullptr when key is absent.
+  const number* find(uint64_t key) const {
+    for (size_t i = home(key);; i = (i + 1) & mask_) {
+      const slot& s = slots_[i];
+      if (s.stamp != stamp_) return nullptr;
+      if (s.key == key) return &s.value;
+    }
+  }
+  number* find(uint64_t key) {
+    return const_cast<number*>(std::as_const(*this).find(key));
+  }
+
+  // The value of key, and true when key was absent and has been added with
+  // the value fresh. The pointer is valid until the next key is added.
+  std::pair<number*, bool> add(uint64_t key, number fresh = 0) {
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    size_t i = home(key);
+    while (slots_[i].stamp == stamp_ && slots_[i].key != key)
+      i = (i + 1) & mask_;
+    slot& s = slots_[i];
+    if (s.stamp == stamp_) return {&s.value, false};
+    s = {key, fresh, stamp_};
+    ++size_;
+    return {&s.value, true};
+  }
+
+  size_t size() const { return size_; }
+
+  void clear() {
+    size_ = 0;
+    if (++stamp_ == 0) {  // the stamps wrapped around: forget them all
+      for (slot& s : slots_) s.stamp = 0;
+      stamp_ = 1;
+    }
+  }
+
+  // Keeps only the keys for which keep(key, value) holds; keep may change
+  // the value it is given.
+  template <typename Keep>
+  void keep_if(Keep keep) {
+    std::vector<slot> old(slots_.size());
+    old.swap(slots_);
+    const number live = stamp_;
+    clear();
+    for (slot& s : old)
+      if (s.stamp == live && keep(s.key, s.value)) *add(s.key).first = s.value;
+  }
+
+ private:
+  struct slot {
+    uint64_t key = 0;
+    number value = 0;
+    number stamp = 0;
+  };
+
+  size_t home(uint64_t key) const {
+    return ((key * 0x9E3779B97F4A7C15u) >> 32) & mask_;
+  }
+
+  void grow() {
+    std::vector<slot> old(2 * slots_.size());
+    old.swap(slots_);
+    mask_ = slots_.size() - 1;
+    size_ = 0;
+    for (const slot& s : old)
+      if (s.stamp == stamp_) *add(s.key).first = s.value;
+  }
+
+  std::vector<slot> slots_ = std::vector<slot>(64);  // a power of two
+  size_t mask_ = 63;
+  size_t size_ = 0;
+  number stamp_ = 1;
+};
+
+// Two numbers as one key of a scratch_map.
+inline uint64_t pair_key(number first, number second) {
+  return uint64_t{first} << 32 | second;
+}
+
+#endif  // FDKEEP_SCRATCH_H_
