@@ -76,8 +76,15 @@ class byte_order {
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report) {
-  if (model.dependency_count() == 0) return true;
   work_count work;
+  return explain(model, order, report, work);
+}
+
+bool explain(
+    const numbered_input& model, const std::vector<size_t>& order,
+    const std::function<void(size_t, const dependency_report&)>& report,
+    work_count& work) {
+  if (model.dependency_count() == 0) return true;
   const dependency_graph graph(model);
   preservation_test test(graph, work);
   byte_order names(model.names);

@@ -97,6 +97,12 @@ bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report);
 
+// The same, and the work it took in work.
+bool explain(
+    const numbered_input& model, const std::vector<size_t>& order,
+    const std::function<void(size_t, const dependency_report&)>& report,
+    work_count& work);
+
 // The same on a decomposition and a dependency map, whose places are their
 // orders.
 bool explain(

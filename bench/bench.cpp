@@ -310,25 +310,27 @@ int write_shape(const std::string& name, size_t bytes, bool lost) {
 }
 
 // Reads an input file and prints the verdict and the work the analysis did,
-// as the tests count it.
+// for the verdict and for the explanation, per dependency and unit of the
+// input's size, as the tests bound it.
 int count_work(const std::string& path) {
   const input in = read_input(path);
-  work_count work;
-  const bool preserved = preserves(in.model, work);
-  const size_t size = in.model.left.value_count() +
-                      in.model.right.value_count() +
-                      in.model.schemas.value_count();
-  std::printf("%s: %zu dependencies, size %zu, %s; work: %llu names, %llu "
-              "dependencies, %llu closures; %.1f per dependency and unit "
-              "of size\n",
-              path.c_str(), in.model.dependency_count(), size,
-              preserved ? "preserved" : "lost",
-              static_cast<unsigned long long>(work.names),
-              static_cast<unsigned long long>(work.dependencies),
-              static_cast<unsigned long long>(work.closures),
-              static_cast<double>(work.total()) /
-                  std::max<size_t>(1, in.model.dependency_count()) /
-                  std::max<size_t>(1, size));
+  work_count verdict, explanation;
+  const bool preserved = preserves(in.model, verdict);
+  explain(in.model, {}, [](size_t, const dependency_report&) {}, explanation);
+  const double per = static_cast<double>(std::max<size_t>(
+                         1, in.model.dependency_count())) *
+                     static_cast<double>(std::max<size_t>(
+                         1, in.model.left.value_count() +
+                                in.model.right.value_count() +
+                                in.model.schemas.value_count()));
+  std::printf("%s: %zu dependencies, %s; work per dependency and unit of "
+              "size: verdict %.3f (%llu closures), explanation %.3f (%llu "
+              "closures)\n",
+              path.c_str(), in.model.dependency_count(),
+              preserved ? "preserved" : "lost", verdict.total() / per,
+              static_cast<unsigned long long>(verdict.closures),
+              explanation.total() / per,
+              static_cast<unsigned long long>(explanation.closures));
   return 0;
 }
 
