@@ -18,11 +18,15 @@ void closure::compute(std::span<const number> start) {
   applied_.clear();
   waiting_.clear();
   waits_.clear();
+  applied_list_.clear();
   ++work_.closures;
   for (number attribute : start) reached_.insert(attribute);
+  const size_t start_size = reached_.size();
+  at_start_ = 0;
   for (number dependency : dependencies_.unconditional) apply(dependency);
   // reached_ lists every name once; walking the list processes each.
   for (size_t next = 0; next < reached_.members().size(); ++next) {
+    if (next == start_size) at_start_ = applied_list_.size();
     const number attribute = reached_.members()[next];
     ++work_.names;
     for (number dependency : dependencies_.first[attribute])
@@ -31,6 +35,7 @@ void closure::compute(std::span<const number> start) {
     for (number w = waiting_head_[attribute]; w != kNone; w = waits_[w].second)
       look_at(waits_[w].first, place_[waits_[w].first] + 1);
   }
+  if (reached_.size() <= start_size) at_start_ = applied_list_.size();
 }
 
 // Walks the left side of dependency from place to the first name not
@@ -51,6 +56,7 @@ void closure::look_at(number dependency, number place) {
 
 void closure::apply(number dependency) {
   applied_.mark(dependency);
+  applied_list_.push_back(dependency);
   for (number attribute : dependencies_.right[dependency])
     reached_.insert(attribute);
 }

@@ -54,6 +54,12 @@ class closure {
   const stamped_set& reached() const { return reached_; }
   bool applied(number dependency) const { return applied_.marked(dependency); }
 
+  // The dependencies applied before any name beyond start was processed:
+  // among them, every dependency whose left side lies in start.
+  std::span<const number> applied_at_start() const {
+    return {applied_list_.data(), at_start_};
+  }
+
  private:
   void look_at(number dependency, number from);
   void apply(number dependency);
@@ -66,6 +72,8 @@ class closure {
   std::vector<number> waiting_head_;  // per name: first waiting, if marked
   marks waiting_;                     // names with dependencies waiting
   std::vector<std::pair<number, number>> waits_;  // dependency, next
+  std::vector<number> applied_list_;  // in the order they applied
+  size_t at_start_ = 0;
 };
 
 // Many closures at once, each a node. A node starts from names given to it,

@@ -85,7 +85,7 @@ dependency_graph::dependency_graph(const numbered_input& model)
 const watched_dependencies& dependency_graph::closing() const {
   if (!closing_made_) {
     table left, right;
-    reduce(left, right);
+    reduce(left, right, closing_tested_);
     closing_ = watched_dependencies::make(left, right, name_count(), rank_);
     closing_made_ = true;
   }
@@ -94,8 +94,10 @@ const watched_dependencies& dependency_graph::closing() const {
 
 // Fills left and right with the closing dependencies: the tested ones that
 // the closure of all held names applies, with every unheld name whose one
-// producer has one name on its left side replaced by that name.
-void dependency_graph::reduce(table& left, table& right) const {
+// producer has one name on its left side replaced by that name; and tested
+// with the tested dependency each comes from.
+void dependency_graph::reduce(table& left, table& right,
+                              std::vector<number>& tested) const {
   const size_t width = name_count();
   std::vector<number> held_names;
   for (number a = 0; a < width; ++a)
@@ -155,6 +157,7 @@ void dependency_graph::reduce(table& left, table& right) const {
     if (r.empty()) continue;
     left.add_row(l);
     right.add_row(r);
+    tested.push_back(d);
   }
 }
 

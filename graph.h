@@ -81,6 +81,12 @@ class dependency_graph {
   // runs never need them.
   const watched_dependencies& closing() const;
 
+  // Per closing dependency: the tested dependency it comes from.
+  const std::vector<number>& closing_tested() const {
+    closing();
+    return closing_tested_;
+  }
+
   // Names ranked by how many left sides they are on, fewest first: the
   // order in which a left side waits on its names.
   const std::vector<number>& rank() const { return rank_; }
@@ -92,12 +98,14 @@ class dependency_graph {
   }
 
  private:
-  void reduce(table& left, table& right) const;
+  void reduce(table& left, table& right,
+              std::vector<number>& tested) const;
   void index_wide_schemas();
 
   const numbered_input& model_;
   table containing_;
   mutable watched_dependencies closing_;
+  mutable std::vector<number> closing_tested_;
   mutable bool closing_made_ = false;
   std::vector<number> rank_;
   std::vector<number> bits_at_;  // per schema: where its bits start, or kNone

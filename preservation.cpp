@@ -5,32 +5,56 @@
 
 #include "preservation_test.h"
 
+namespace {
+
+// How many times a test may ask for others to be tested first: each time,
+// some are tested that were not, so a test is repeated at most this often.
+constexpr int kAsks = 2;
+
+// Tests dependency, untraced, and before it, the dependencies its test asks
+// for, depth first. Calls lost(d) for each dependency found lost, until it
+// returns false, and then returns false.
+template <typename Lost>
+bool test_asking_first(preservation_test& test, number dependency,
+                       std::vector<std::pair<number, int>>& stack,
+                       Lost lost) {
+  stack.assign(1, {dependency, 0});
+  while (!stack.empty()) {
+    auto& [d, asked] = stack.back();
+    const preservation_test::result r = test.test(d, nullptr, asked++ < kAsks);
+    if (r == preservation_test::result::first) {
+      for (number other : test.first()) stack.push_back({other, 0});
+      continue;
+    }
+    const number done = d;
+    stack.pop_back();
+    if (r == preservation_test::result::lost && !lost(done)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool preserves(const numbered_input& model) {
   work_count work;
   return preserves(model, work);
 }
 
-// Tests the dependencies in three rounds: the first decides what the rules
-// alone decide; the second what takes at most a few times the input's size;
-// the third the rest. So the dependencies found preserved in the cheaper
-// rounds are rules when the expensive tests come, and what a test that ran
-// out spent is at most its round's budget.
+// Tests the dependencies in order, each after those it asks for: when the
+// rules do not decide a test, and the closure of its derived set applies
+// dependencies not tested yet, those are tested first, so that the ones
+// found preserved are rules when it is tested again. A dependency whose
+// derivation leads through others is thus tested after them, whatever the
+// order of the lines, and each test is repeated at most twice.
 bool preserves(const numbered_input& model, work_count& work) {
   if (model.dependency_count() == 0) return true;
   const dependency_graph graph(model);
   preservation_test test(graph, work);
-  std::vector<number> pending(model.dependency_count()), later;
-  for (number d = 0; d < pending.size(); ++d) pending[d] = d;
-  const uint64_t budgets[] = {0, 4 * graph.size() + 1024, UINT64_MAX};
-  for (uint64_t budget : budgets) {
-    later.clear();
-    for (number d : pending) {
-      const preservation_test::result r = test.test(d, nullptr, budget);
-      if (r == preservation_test::result::lost) return false;
-      if (r == preservation_test::result::unknown) later.push_back(d);
-    }
-    pending.swap(later);
-  }
+  std::vector<std::pair<number, int>> stack;
+  for (number d = 0; d < model.dependency_count(); ++d)
+    if (!test.tested(d) &&
+        !test_asking_first(test, d, stack, [](number) { return false; }))
+      return false;
   return true;
 }
 
@@ -91,12 +115,22 @@ bool explain(
   stamped_set missing(model.names.size());
   std::vector<preservation_test::joined> trace;
   bool preserving = true;
+  std::vector<std::pair<number, int>> stack;
   using outcome = dependency_report::outcome;
   for (size_t i = 0; i < model.dependency_count(); ++i) {
     const number d = static_cast<number>(order.empty() ? i : order[i]);
     trace.clear();
+    preservation_test::result how = test.test(d, &trace, true);
+    if (how == preservation_test::result::first) {
+      // The dependencies it asks for are tested first, untraced, so that
+      // what their closures reach is learned; then it is, traced.
+      for (number other : test.first())
+        test_asking_first(test, other, stack, [](number) { return true; });
+      trace.clear();
+      how = test.test(d, &trace);
+    }
     dependency_report r;
-    switch (test.test(d, &trace)) {
+    switch (how) {
       case preservation_test::result::within_left_side:
         r.how = outcome::within_left_side;
         break;
@@ -109,7 +143,7 @@ bool explain(
         test.needed_steps(d, r);
         break;
       case preservation_test::result::lost:
-      case preservation_test::result::unknown:
+      case preservation_test::result::first:
         r.how = outcome::lost;
         preserving = false;
         names.list(test.derived(), r.derived);

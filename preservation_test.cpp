@@ -28,11 +28,20 @@ preservation_test::preservation_test(const dependency_graph& graph,
       in_left_(graph.name_count()),
       needed_(graph.name_count()),
       joined_(graph.name_count()),
-      joined_at_(graph.name_count()) {}
+      joined_at_(graph.name_count()),
+      state_(graph.dependency_count(), kUntested) {}
 
 preservation_test::result preservation_test::test(number dependency,
                                                   std::vector<joined>* trace,
-                                                  uint64_t budget) {
+                                                  bool ask_first) {
+  const result r = decide(dependency, trace, ask_first);
+  if (r != result::first) state_[dependency] = kDecided;
+  return r;
+}
+
+preservation_test::result preservation_test::decide(number dependency,
+                                                    std::vector<joined>* trace,
+                                                    bool ask_first) {
   budget_ = UINT64_MAX;
   trace_ = trace;
   const uint64_t start = work_.total();
@@ -53,24 +62,8 @@ preservation_test::result preservation_test::test(number dependency,
   if (holder_ != kNone) return result::inside_one_schema;
 
   bounded_ = false;
-  seen_.clear();
-  answered_.clear();
-  retired_.clear();
-  nodes_->clear();
-  info_.clear();
-  parts_.clear();
-  residents_.clear();
-  part_nodes_.clear();
-  ready_.clear();
-  ready_head_ = 0;
-  turned_.clear();
-  grows_.clear();
-  grow_head_ = 0;
   rules_.start([&](number rule) { return fire(rule); });
   if (apply_rules()) return verified(dependency);
-  if (budget == 0) return result::unknown;
-  budget_ = budget > UINT64_MAX - work_.total() ? UINT64_MAX
-                                                : work_.total() + budget;
 
   // C, from the held names of Z: no closure of a schema's part can leave it.
   start_closures();
@@ -81,13 +74,35 @@ preservation_test::result preservation_test::test(number dependency,
   if (trace == nullptr)
     for (number attribute : wanted_.members())
       if (!bound_->reached().contains(attribute)) return result::lost;
+  state_[dependency] = kWaiting;  // it does not ask for itself
+  if (ask_first && untested_applied()) return result::first;
   bounded_ = true;
   start_schemas();
   const bool derived = grow_to_the_end();
-  if (!derived && over_budget()) return result::unknown;
   if (derived) linger(work_.total() - start);
   remember_unfinished();
   return derived ? verified(dependency) : result::lost;
+}
+
+// Puts into first_ the dependencies not tested yet whose left side lies in
+// Z and whose right side does not: the closure of Z's held names applies
+// them before any name beyond Z. True when there are any; they are then
+// waiting.
+bool preservation_test::untested_applied() {
+  first_.clear();
+  const std::vector<number>& tested = graph_.closing_tested();
+  for (number closing : bound_->applied_at_start()) {
+    const number d = tested[closing];
+    if (state_[d] != kUntested) continue;
+    const std::span<const number> left = graph_.left(d), right = graph_.right(d);
+    const auto in_z = [&](number a) { return derived_.contains(a); };
+    if (!std::all_of(left.begin(), left.end(), in_z) ||
+        std::all_of(right.begin(), right.end(), in_z))
+      continue;
+    state_[d] = kWaiting;
+    first_.push_back(d);
+  }
+  return !first_.empty();
 }
 
 // Dependency is preserved: without a trace, it becomes a rule.
@@ -457,9 +472,11 @@ bool preservation_test::serves(number n, number s) const {
 void preservation_test::derive(number attribute, const joined& how) {
   derived_.insert(attribute);
   if (trace_ != nullptr) trace_->push_back(how);
-  if (wanted_.contains(attribute) && --wanted_left_ == 0) return;
+  if (wanted_.contains(attribute)) --wanted_left_;
   if (!bounded_) return;
-  const bool starts = graph_.closing().on_left[attribute];
+  // Also when the right side is now derived, so that a schema that derived
+  // its last name is learned from.
+  const bool starts = wanted_left_ > 0 && graph_.closing().on_left[attribute];
   for (number s : graph_.containing(attribute)) {
     if (!seen_.contains(s) || missing_[s] == 0) continue;
     if (--missing_[s] == 0) {
@@ -569,7 +586,7 @@ bool preservation_test::answers(number s, number attribute) const {
 void preservation_test::remember(number s, number n, bool whole) {
   split_reached(s, n);
   if (whole) answer_of_[s] = rules_.learn(s, used_, gained_, true);
-  if (gained_.empty() || !rules_.may_learn(s)) return;
+  if (gained_.empty()) return;
   key_.clear();
   traced_.clear();
   stack_.assign(gained_.begin(), gained_.end());
@@ -632,6 +649,7 @@ void preservation_test::retire(number n) {
   if (!unfinished(n, s) || retired_.marked(s)) return;
   retired_.mark(s);
   remember(s, n, true);
+  if (answer_of_[s] == kNone) return;
   answered_.mark(s);
   node_of_[s] = kNone;
   leave(n);

@@ -31,9 +31,10 @@ class preservation_test {
   // in work.
   preservation_test(const dependency_graph& graph, work_count& work);
 
-  // How a test ends; unknown when it ran out of its budget.
+  // How a test ends; first when it asks for other dependencies to be tested
+  // first.
   enum class result { within_left_side, inside_one_schema, derived, lost,
-                      unknown };
+                      first };
 
   // A name joining the derived set: the schema whose closure added it, and
   // how: reached in node through the closing dependency cause, or, when node
@@ -46,11 +47,22 @@ class preservation_test {
   // the derived set and how, uses no rule that stands for a derivation of
   // its own (a dependency found preserved), and does not stop at a right
   // side that no schema holds, so that a lost dependency's derived set is
-  // complete. Without a trace, gives up with unknown once its work beyond
-  // applying the rules exceeds budget (with budget 0, when the rules do not
-  // decide), and remembers a dependency it finds preserved as a rule.
+  // complete. Without a trace, remembers a dependency it finds preserved as
+  // a rule. With ask_first, a test that the rules do not decide, while its
+  // derived set already applies dependencies not tested yet, ends with first
+  // and lists them in first(): tested before it, those preserved are rules
+  // when it is tested again.
   result test(number dependency, std::vector<joined>* trace,
-              uint64_t budget = UINT64_MAX);
+              bool ask_first = false);
+
+  // The dependencies that the last test asked to be tested first; they wait
+  // until they are tested, and no later test asks for them again.
+  const std::vector<number>& first() const { return first_; }
+
+  // True when dependency has been tested, and not only asked for.
+  bool tested(number dependency) const {
+    return state_[dependency] == kDecided;
+  }
 
   // The derived set of the last test.
   const stamped_set& derived() const { return derived_; }
@@ -78,6 +90,8 @@ class preservation_test {
   };
 
   // preservation_test.cpp: the flow of a test.
+  result decide(number dependency, std::vector<joined>* trace, bool ask_first);
+  bool untested_applied();
   result verified(number dependency);
   void start_closures();
   void derive_only(std::span<const number> left);
@@ -171,6 +185,11 @@ class preservation_test {
   // For needed_steps().
   marks in_left_, needed_, joined_;
   std::vector<number> joined_at_;
+
+  // Per dependency: untested, waiting for a test that asked for it, tested.
+  static constexpr uint8_t kUntested = 0, kWaiting = 1, kDecided = 2;
+  std::vector<uint8_t> state_;
+  std::vector<number> first_;
 };
 
 #endif  // FDKEEP_PRESERVATION_TEST_H_

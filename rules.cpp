@@ -64,7 +64,10 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
 
 number rule_base::learn(number s, std::span<const number> key,
                         std::span<const number> names, bool whole) {
-  if (learned_of_.size() <= s) learned_of_.resize(s + 1, 0);
+  if (learned_of_.size() <= s) {
+    learned_of_.resize(s + 1, 0);
+    learned_head_.resize(s + 1, kNone);
+  }
   const uint64_t hash = key_hash(s, key) ^ whole;
   const auto [known, added] = known_.add(hash);
   if (!added) {
@@ -76,12 +79,31 @@ number rule_base::learn(number s, std::span<const number> key,
         std::equal(key.begin(), key.end(), sorted_.begin(), sorted_.end()))
       return r;
   }
-  if (!whole && learned_of_[s] >= kLearnedPerSchema) return kNone;
+  if (!whole && learned_of_[s] >= kLearnedPerSchema && !make_room(s, key.size()))
+    return kNone;
   const number r = add(kind::learned, s, key, names, whole);
-  ++learned_of_[s];
+  if (!whole) {
+    ++learned_of_[s];
+    rules_[r].next_learned = learned_head_[s];
+    learned_head_[s] = r;
+  }
   *known_.add(hash).first = r;
   learned_size_ += key.size() + names.size() + 8;
   return r;
+}
+
+// Drops the learned rule of schema s with the longest key, when it is longer
+// than key_size. True when it did.
+bool rule_base::make_room(number s, size_t key_size) {
+  number longest = kNone;
+  for (number r = learned_head_[s]; r != kNone; r = rules_[r].next_learned)
+    if (!rules_[r].dropped &&
+        (longest == kNone || rules_[r].key_size > rules_[longest].key_size))
+      longest = r;
+  if (longest == kNone || rules_[longest].key_size <= key_size) return false;
+  rules_[longest].dropped = true;
+  --learned_of_[s];
+  return true;
 }
 
 void rule_base::verify(std::span<const number> left,
@@ -145,6 +167,7 @@ void rule_base::forget_learned() {
   known_.clear();
   learned_size_ = 0;
   std::fill(learned_of_.begin(), learned_of_.end(), 0);
+  std::fill(learned_head_.begin(), learned_head_.end(), kNone);
   std::vector<number> key, names;
   for (const rule& r : rules) {
     if (r.how == kind::learned) continue;

@@ -493,6 +493,71 @@ std::string pairs_draining(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// Pads {e_j, p_j, g_0..g_7} with two ways to p_j. The short one: x, from any
+// four g's (held with all eight), x,e_j -> a_j ({x, e_j, a_j}), a_j -> w_1,
+// a chain w_1..w_L held link by link, and w_L,e_j -> p_j, which no schema
+// holds. The long one, from e_j alone: e_j -> k ({e_j, k}), a chain k ->
+// c_1..c_2L -> w_1. Test t, named to sort first, names f (which gives every
+// e_j) and the t-th choice of four g's: each pad's closure takes the short
+// way, whose names cycle through seventy choices, so nothing it learns
+// serves the next test. Only w_L,e_j -> p_j, found preserved through the
+// long way, makes them cheap, and it sorts after them.
+std::string two_ways(int n, bool lost, unsigned seed) {
+  const int pads = std::max(2, n / 3), links = pads;
+  const std::string g = run_of("g", 0, 7), end = name("w", links);
+  std::vector<std::string> choices;
+  for (unsigned bits = 0; bits < 256; ++bits) {
+    if (std::popcount(bits) != 4) continue;
+    std::string list;
+    for (int bit = 0; bit < 8; ++bit)
+      if (bits >> bit & 1) list += "," + name("g", bit);
+    choices.push_back(list.substr(1));
+  }
+  input in;
+  in.schema(g + ",x");
+  for (const std::string& choice : choices) in.dependency(choice, "x");
+  for (int j = 1; j <= pads; ++j) {
+    const std::string e = name("e", j), a = name("a", j);
+    in.schema(e + "," + name("p", j) + "," + g);
+    in.schema(e + ",k");
+    in.dependency(e, "k");
+    in.schema("x," + e + "," + a);
+    in.dependency("x," + e, a);
+    in.schema(a + ",w1");
+    in.dependency(a, "w1");
+    in.dependency(end + "," + e, name("p", j));
+  }
+  for (int i = 1; i < links; ++i) {
+    in.schema(name("w", i) + "," + name("w", i + 1));
+    in.dependency(name("w", i), name("w", i + 1));
+  }
+  in.schema("k,c1");
+  in.dependency("k", "c1");
+  for (int i = 1; i < 2 * links; ++i) {
+    in.schema(name("c", i) + "," + name("c", i + 1));
+    in.dependency(name("c", i), name("c", i + 1));
+  }
+  in.schema(name("c", 2 * links) + ",w1");
+  in.dependency(name("c", 2 * links), "w1");
+  in.schema("f," + run_of("e", 1, pads));
+  in.dependency("f", run_of("e", 1, pads));
+  in.schema(goal_schema(run_of("p", 1, pads), "goal", lost));
+  in.dependency(run_of("p", 1, pads), "goal");
+  const size_t width = std::to_string(pads).size();
+  for (int t = 0; t < pads; ++t) {
+    std::string a = std::to_string(t);
+    a.insert(0, width - a.size(), '0');
+    in.dependency_in_order("A" + a + ",f," + choices[t % choices.size()],
+                           "goal");
+  }
+  std::string text = in.text(seed);
+  // The tests first: move the lines kept in order before the others.
+  const size_t tests = text.find("\nA") + 1;
+  const size_t separator = text.find("\n\n") + 2;
+  return text.substr(0, separator) + text.substr(tests) +
+         text.substr(separator, tests - separator);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -527,6 +592,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        fan_after_parting, 100'000},
       {"pairs drain", "pairs whose shared closure walks a long chain",
        pairs_draining, 100'000},
+      {"two ways", "pads with a cycling short way and a verified long one",
+       two_ways, 100'000},
   };
   return shapes;
 }
