@@ -584,9 +584,10 @@ bool preservation_test::answers(number s, number attribute) const {
 // the whole part as all that the closure reaches of s. Returns the whole
 // rule, or kNone.
 void preservation_test::remember(number s, number n, bool whole) {
+  if (!whole && rules_.full(s)) return;
   split_reached(s, n);
   if (whole) answer_of_[s] = rules_.learn(s, used_, gained_, true);
-  if (gained_.empty()) return;
+  if (gained_.empty() || rules_.full(s)) return;
   key_.clear();
   traced_.clear();
   stack_.assign(gained_.begin(), gained_.end());

@@ -64,13 +64,9 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
 
 number rule_base::learn(number s, std::span<const number> key,
                         std::span<const number> names, bool whole) {
-  if (learned_of_.size() <= s) {
-    learned_of_.resize(s + 1, 0);
-    learned_head_.resize(s + 1, kNone);
-  }
+  if (learned_of_.size() <= s) learned_of_.resize(s + 1, 0);
   const uint64_t hash = key_hash(s, key) ^ whole;
-  const auto [known, added] = known_.add(hash);
-  if (!added) {
+  if (const number* known = known_.find(hash)) {
     const number r = *known;
     const std::span<const number> k = this->key(r);
     sorted_.assign(k.begin(), k.end());
@@ -79,31 +75,12 @@ number rule_base::learn(number s, std::span<const number> key,
         std::equal(key.begin(), key.end(), sorted_.begin(), sorted_.end()))
       return r;
   }
-  if (!whole && learned_of_[s] >= kLearnedPerSchema && !make_room(s, key.size()))
-    return kNone;
+  if (!whole && full(s)) return kNone;
   const number r = add(kind::learned, s, key, names, whole);
-  if (!whole) {
-    ++learned_of_[s];
-    rules_[r].next_learned = learned_head_[s];
-    learned_head_[s] = r;
-  }
+  if (!whole) ++learned_of_[s];
   *known_.add(hash).first = r;
   learned_size_ += key.size() + names.size() + 8;
   return r;
-}
-
-// Drops the learned rule of schema s with the longest key, when it is longer
-// than key_size. True when it did.
-bool rule_base::make_room(number s, size_t key_size) {
-  number longest = kNone;
-  for (number r = learned_head_[s]; r != kNone; r = rules_[r].next_learned)
-    if (!rules_[r].dropped &&
-        (longest == kNone || rules_[r].key_size > rules_[longest].key_size))
-      longest = r;
-  if (longest == kNone || rules_[longest].key_size <= key_size) return false;
-  rules_[longest].dropped = true;
-  --learned_of_[s];
-  return true;
 }
 
 void rule_base::verify(std::span<const number> left,
@@ -167,7 +144,6 @@ void rule_base::forget_learned() {
   known_.clear();
   learned_size_ = 0;
   std::fill(learned_of_.begin(), learned_of_.end(), 0);
-  std::fill(learned_head_.begin(), learned_head_.end(), kNone);
   std::vector<number> key, names;
   for (const rule& r : rules) {
     if (r.how == kind::learned) continue;

@@ -49,14 +49,18 @@ class rule_base {
   // Adds a learned rule of schema s: the closure of key, names of s,
   // reaches names, also of s; whole when they are all that it reaches of s.
   // Both in ascending order. A key already known for s is not added again.
-  // A schema keeps at most kLearnedPerSchema rules that are not whole: more,
-  // when its parts keep changing, would cost more to look at than they save.
-  // When it has that many, a new rule takes the place of the one with the
-  // longest key if its own key is shorter, as a shorter key applies more
-  // often; otherwise it is not learned. Returns the rule, new or known, or
-  // kNone.
+  // A schema learns at most kLearnedPerSchema rules that are not whole
+  // until the learned rules are forgotten: more, when its parts keep
+  // changing, would cost more to look at than they save. Returns the rule,
+  // new or known, or kNone when the schema has learned enough.
   number learn(number s, std::span<const number> key,
                std::span<const number> names, bool whole);
+
+  // True when schema s has learned as many rules that are not whole as it
+  // may.
+  bool full(number s) const {
+    return s < learned_of_.size() && learned_of_[s] >= kLearnedPerSchema;
+  }
 
   // The first schema, in order, that holds both sides of a dependency, or
   // kNone.
@@ -104,16 +108,13 @@ class rule_base {
     number schema;
     number next_first = kNone;  // the next rule with the same first name
     number next_whole = kNone;  // the next whole rule of the schema
-    number next_learned = kNone;  // the next learned rule of the schema
     kind how;
     bool whole = false;
-    bool dropped = false;  // took no longer part
   };
 
   number add(kind how, number s, std::span<const number> key,
              std::span<const number> names, bool whole);
   void forget_learned();
-  bool make_room(number s, size_t key_size);
 
   const dependency_graph& graph_;
   work_count& work_;
@@ -123,8 +124,7 @@ class rule_base {
   std::vector<number> values_;
   std::vector<number> first_head_;  // per name: the rules whose first it is
   std::vector<number> whole_head_;  // per schema: its whole rules
-  std::vector<number> learned_of_;  // per schema: its learned rules kept
-  std::vector<number> learned_head_;  // per schema: its newest learned rule
+  std::vector<number> learned_of_;  // per schema: its learned rules
   std::vector<number> unconditional_;
   std::vector<number> holder_;  // per dependency: a schema with both sides
   scratch_map known_;  // hash of a schema and a key: a rule with them
@@ -154,7 +154,6 @@ void rule_base::joined(number attribute, Derived derived, Fire fire) {
   // there; true when there is none.
   const auto walked = [&](number r, number place) {
     ++work_.dependencies;
-    if (rules_[r].dropped) return false;
     const std::span<const number> k = key(r);
     while (place < k.size() && derived(k[place])) ++place;
     if (place == k.size()) return true;
