@@ -92,10 +92,11 @@ const watched_dependencies& dependency_graph::closing() const {
   return closing_;
 }
 
-// Fills left and right with the closing dependencies: the tested ones that
-// the closure of all held names applies, with every unheld name whose one
-// producer has one name on its left side replaced by that name; and tested
-// with the tested dependency each comes from.
+// Fills left and right with the closing dependencies: the tested ones, with
+// every unheld name whose one producer (among the dependencies that the
+// closure of all held names applies) has one name on its left side
+// replaced by that name; and tested with the tested dependency each comes
+// from.
 void dependency_graph::reduce(table& left, table& right,
                               std::vector<number>& tested) const {
   const size_t width = name_count();
@@ -142,7 +143,6 @@ void dependency_graph::reduce(table& left, table& right,
 
   std::vector<number> l, r;
   for (number d = 0; d < model_.left.size(); ++d) {
-    if (!applied[d]) continue;
     l.clear();
     for (number attribute : model_.left[d]) l.push_back(stands_for[attribute]);
     std::sort(l.begin(), l.end());

@@ -4,13 +4,10 @@
 // Two sets of dependencies are kept. The tested ones are the input's own.
 // The closing ones are what the closures of schemas' parts follow: the same
 // dependencies, reduced once so that no closure of names that schemas hold
-// can tell the difference:
-//  - a dependency that the closure of every held name does not apply can
-//    apply in no such closure, and is dropped;
-//  - a name that no schema holds, whose one producer is a dependency v -> u
-//    with one name on its left side, is reached exactly when v is, so it is
-//    replaced by v on every left side (which turns unheld chains into one
-//    step).
+// can tell the difference. A name that no schema holds, whose one producer
+// (that any such closure can apply) is a dependency v -> u with one name on
+// its left side, is reached exactly when v is, so it is replaced by v on
+// every left side: an unheld chain becomes one step.
 // In each closing dependency's left side the rarest name (the one on the
 // fewest left sides) comes first, so that a closure that waits on one name
 // at a time looks at a dependency only once it has reached its rarest name.

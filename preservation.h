@@ -4,35 +4,40 @@
 //
 // A test grows the derived set Z of X: each schema adds what the closure of
 // its part of Z, under all dependencies, reaches of its own names. In order:
-//  1. The rules (rules.h) are applied to Z itself: schema rules, rules
-//     learned from earlier closures, and dependencies found preserved. On
-//     realistic inputs they decide most tests.
+//  1. The rules (rules.h) are applied to Z itself: dependencies inside one
+//     schema, what closures of schemas' parts reached in earlier tests, and
+//     dependencies found preserved. On realistic inputs they decide most
+//     tests.
 //  2. Otherwise C, the closure of the held names of Z under all dependencies,
 //     bounds what any schema can add: only dependencies that C applies are
 //     followed, only schemas that hold a name of C not in Z are looked at,
-//     and a schema is done once every name it holds of C is in Z.
-//  3. Schemas whose parts are equal share one closure; a schema whose part
-//     grows afterwards goes on from the shared closure (closure.h), which is
-//     first finished. Closures take turns, each processing in its turn as
-//     many names as it has reached, and between turns the rules are applied
-//     to whatever joined Z, so that a cheap way to a name does not wait
-//     behind a long closure. What a closure reached of its schema is learned
-//     as a rule when the schema is done.
-//  4. A test with a budget stops when its work exceeds it; the verdict tests
-//     cheap dependencies first, so that those found preserved are rules when
-//     the expensive ones come.
+//     and a schema is done once every name it holds of C is in Z. When C
+//     applies, from Z alone, dependencies not tested yet, those are tested
+//     first, and the test is taken up again once they are rules or lost.
+//  3. Each schema's part gets a closure (closure.h). Schemas whose parts are
+//     equal share one; schemas whose parts share the names of the left side
+//     go on from the one closure of those names. A schema whose part grows
+//     later goes on from its shared closure, which is first finished.
+//     Between closures, the rules are applied to what joined Z. What a
+//     closure reached of its schema is learned as a rule when the schema is
+//     done.
 //
 // Cost, with N the number of dependencies tested, M the total size of the
 // dependencies, S that of the schemas and d the number of schemas: applying
 // the rules costs O(M + S + the learned rules) per test; C costs O(M); each
 // closure taken costs O(M), and a test takes at most one per schema: O(d M),
-// so O(N d M) for a run, cubic. No design can promise less for the verdict of
-// every dependency (three vectors that are orthogonal in one coordinate can
-// be written as a test, a schema and a dependency). On every shape we know,
-// the rules and the sharing leave the closures of a test at O(M + S), and a
-// run quadratic. Memory: O(M + S) for the rules, and the closures of one
-// test, whose dead ones are dropped once they hold more than a limit in
-// proportion to the input.
+// so O(N d M) for a run, cubic. No design can promise less for the verdict
+// of every dependency: three sets of vectors, tests, schemas and
+// dependencies, can be written as an input in which a test is preserved
+// exactly when some schema and dependency share no coordinate with it where
+// all three are 1, so a truly subcubic way to every verdict would refute the
+// strong exponential time hypothesis (fdkeep's single verdict, which may stop
+// at the first lost dependency, is not covered). On every shape we know, the
+// rules leave the closures of a test at O(M + S), and a run quadratic.
+// Memory: O(M + S) for the rules, and the closures of one test, which are
+// dropped once they hold more than a limit in proportion to the input: dead
+// ones, and finished ones whose schemas are then answered by what they
+// reached.
 #ifndef FDKEEP_PRESERVATION_H_
 #define FDKEEP_PRESERVATION_H_
 

@@ -42,9 +42,7 @@ preservation_test::result preservation_test::test(number dependency,
 preservation_test::result preservation_test::decide(number dependency,
                                                     std::vector<joined>* trace,
                                                     bool ask_first) {
-  budget_ = UINT64_MAX;
   trace_ = trace;
-  const uint64_t start = work_.total();
   const std::span<const number> left = graph_.left(dependency);
   derive_only(left);
   in_left_.clear();
@@ -79,7 +77,6 @@ preservation_test::result preservation_test::decide(number dependency,
   bounded_ = true;
   start_schemas();
   const bool derived = grow_to_the_end();
-  if (derived) linger(work_.total() - start);
   remember_unfinished();
   return derived ? verified(dependency) : result::lost;
 }
@@ -134,7 +131,6 @@ void preservation_test::start_closures() {
   part_nodes_.clear();
   ready_.clear();
   ready_head_ = 0;
-  turned_.clear();
   grows_.clear();
   grow_head_ = 0;
 }
@@ -149,7 +145,7 @@ void preservation_test::derive_only(std::span<const number> left) {
 // those that join meanwhile. True when the right side is derived.
 bool preservation_test::apply_rules() {
   const auto in_derived = [&](number a) { return derived_.contains(a); };
-  while (applied_ < derived_.size() && going_on())
+  while (applied_ < derived_.size() && wanted_left_ > 0)
     rules_.joined(derived_.members()[applied_++], in_derived,
                   [&](number rule) { return fire(rule); });
   return wanted_left_ == 0;
@@ -163,7 +159,7 @@ bool preservation_test::fire(number rule) {
   for (number attribute : rules_.names(rule)) {
     if (derived_.contains(attribute)) continue;
     derive(attribute, {s, attribute, kNone, rule});
-    if (!going_on()) return false;
+    if (wanted_left_ == 0) return false;
   }
   return true;
 }
@@ -313,12 +309,14 @@ void preservation_test::seed(number n) {
         reach(n, attribute, dependency);
 }
 
-// Grows Z until no rule or closure adds to it, the right side is derived
-// or the budget is spent; true in the second case.
+// Grows Z until no rule or closure adds to it, or it takes in the right
+// side; true in the second case. The rules are applied to whatever joined Z
+// before any closure goes on, and the parts that grew are served before a
+// closure is taken up, so that a closure is not taken where what is known
+// already makes it needless.
 bool preservation_test::grow_to_the_end() {
   for (;;) {
-    if (wanted_left_ == 0 && !lingering_) return true;
-    if (over_budget()) return false;
+    if (wanted_left_ == 0) return true;
     if (nodes_->state() > state_limit_) collect();
     if (applied_ < derived_.size()) {
       if (apply_rules()) return true;
@@ -326,69 +324,36 @@ bool preservation_test::grow_to_the_end() {
       const auto [s, attribute] = grows_[grow_head_++];
       grow(s, attribute);
     } else if (ready_head_ < ready_.size()) {
-      take_turn(ready_[ready_head_++]);
-    } else if (!turned_.empty()) {
-      // The node that took the latest turn goes on: one long closure at a
-      // time, not all of them side by side.
-      const number n = turned_.back();
-      turned_.pop_back();
-      take_turn(n);
+      close(ready_[ready_head_++]);
     } else {
       return false;
     }
   }
 }
 
-// Once a test has derived its right side, the closures still waiting go on,
-// up to as much work again as the test took: a schema whose closure ends
-// without finishing it is then remembered whole, and costs no closure in
-// later tests.
-void preservation_test::linger(uint64_t spent) {
-  std::vector<joined>* const trace = trace_;
-  trace_ = nullptr;  // what joins now is no step of the derivation
-  lingering_ = true;
-  budget_ = std::min(budget_, work_.total() + spent);
-  grow_to_the_end();
-  lingering_ = false;
-  trace_ = trace;
-}
-
-// Node n processes as many names as it has reached so far, then waits if
-// names are left; so closures take turns, and their turns double. A node
-// that goes on from another first has that one finished.
-void preservation_test::take_turn(number n) {
-  if (!alive(n)) {
-    info_[n].waiting = false;
-    return;
-  }
+// Node n processes the names it has reached, until it has none left, the
+// right side is derived, or it has no schema left to serve. A node that goes
+// on from another has that one finished first.
+void preservation_test::close(number n) {
+  info_[n].waiting = false;
+  if (!alive(n)) return;
   const number parent = nodes_->parent(n);
-  if (parent != kNone && !info_[parent].complete) finish(parent);
-  if (run(n, std::max<number>(1, nodes_->names(n))) && nodes_->pending(n)) {
-    turned_.push_back(n);
-  } else {
-    info_[n].waiting = false;
-  }
+  if (parent != kNone && !info_[parent].complete) run(parent);
+  run(n);
 }
 
-// Processes every name node n reached.
-void preservation_test::finish(number n) { run(n, kNone); }
-
-// Processes up to limit names that node n reached. True when it can go on.
-bool preservation_test::run(number n, number limit) {
+// Processes the names that node n reached, as close() says.
+void preservation_test::run(number n) {
   const auto follows = [&](number dependency) {
     return bound_->applied(dependency);
   };
   const auto reached = [&](number attribute, number dependency) {
     reach(n, attribute, dependency);
-    return alive(n) && going_on();
+    return alive(n) && wanted_left_ > 0;
   };
-  for (number processed = 0; processed < limit && nodes_->pending(n);
-       ++processed) {
-    if (!alive(n) || !going_on()) return false;
+  while (nodes_->pending(n) && alive(n) && wanted_left_ > 0)
     nodes_->process_next(n, follows, reached);
-  }
-  const bool on = alive(n) && going_on();
-  info_[n].complete = on && !nodes_->pending(n);
+  info_[n].complete = alive(n) && wanted_left_ > 0;
   // The first time a schema's own closure is finished without finishing
   // the schema, what it reached is remembered whole for the part it had
   // then: later tests where the part starts the same need no closure.
@@ -397,7 +362,6 @@ bool preservation_test::run(number n, number limit) {
     info_[n].told = true;
     remember(s, n, true);
   }
-  return on;
 }
 
 bool preservation_test::alive(number n) const {

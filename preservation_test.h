@@ -83,7 +83,7 @@ class preservation_test {
     number living_children = 0;
     number schema = kNone;  // the one schema of a node of its own
     bool shared = false;    // others go on from it: it must not change
-    bool waiting = false;   // on ready_ or turned_
+    bool waiting = false;   // on ready_
     bool complete = false;  // it has processed every name it reached
     bool told = false;      // remembered whole once it was first complete
     bool collected = false;  // dropped, with what it held
@@ -105,9 +105,8 @@ class preservation_test {
   void list_residents();
   void seed(number n);
   bool grow_to_the_end();
-  void take_turn(number n);
-  void finish(number n);
-  bool run(number n, number limit);
+  void close(number n);
+  void run(number n);
   bool alive(number n) const;
   void collect();
   void reach(number n, number attribute, number cause);
@@ -125,13 +124,6 @@ class preservation_test {
   bool unfinished(number n, number& s) const;
   void split_reached(number s, number n);
   void retire(number n);
-  void linger(uint64_t spent);
-  bool over_budget() const { return work_.total() > budget_; }
-  // True while the test goes on: the right side is not derived yet, or the
-  // closures linger, and the budget is not spent.
-  bool going_on() const {
-    return (wanted_left_ > 0 || lingering_) && !over_budget();
-  }
 
   // derivation.cpp: what an explanation needs.
   void need(number attribute);
@@ -150,7 +142,6 @@ class preservation_test {
   stamped_set wanted_;   // right-side names not in the left side
   size_t wanted_left_ = 0;  // those not derived yet
   bool bounded_ = false;    // C is computed and schemas are counted
-  bool lingering_ = false;  // the right side is derived; closures go on
   stamped_set seen_;        // schemas looked at in this test
   std::vector<number> missing_;  // per schema seen: names of C not derived
   std::vector<number> node_of_;  // per schema seen: its node, or kNone
@@ -172,13 +163,11 @@ class preservation_test {
   scratch_map part_nodes_;         // hash of a part to its node
   std::vector<number> ready_;      // nodes with names to process
   size_t ready_head_ = 0;
-  std::vector<number> turned_;     // those of them that had a turn
   std::vector<std::pair<number, number>> grows_;  // schema, attribute
   size_t grow_head_ = 0;
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
   marks traced_;
   size_t state_limit_;
-  uint64_t budget_ = UINT64_MAX;
   std::vector<joined>* trace_ = nullptr;
   number holder_ = kNone;
 
