@@ -161,15 +161,6 @@ void dependency_graph::reduce(table& left, table& right,
   }
 }
 
-bool dependency_graph::holds(number s, number attribute) const {
-  const number at = bits_at_[s];
-  if (at == kNone) {
-    const std::span<const number> row = members(s);
-    return std::binary_search(row.begin(), row.end(), attribute);
-  }
-  return (bits_[at + attribute / 64] >> (attribute % 64) & 1) != 0;
-}
-
 // Gives each schema that holds at least one name in 64, and 64 names or more,
 // a bit per name, so that asking it for a name takes one look instead of a
 // binary search; the bits take no more room than the schema's own numbers.

@@ -21,6 +21,7 @@
 #ifndef FDKEEP_GRAPH_H_
 #define FDKEEP_GRAPH_H_
 
+#include <algorithm>
 #include <span>
 #include <vector>
 
@@ -72,7 +73,14 @@ class dependency_graph {
   bool held(number attribute) const { return model_.held[attribute]; }
 
   // True when schema s holds attribute.
-  bool holds(number s, number attribute) const;
+  bool holds(number s, number attribute) const {
+    const number at = bits_at_[s];
+    if (at == kNone) {
+      const std::span<const number> row = members(s);
+      return std::binary_search(row.begin(), row.end(), attribute);
+    }
+    return (bits_[at + attribute / 64] >> (attribute % 64) & 1) != 0;
+  }
 
   // The dependencies that closures follow, prepared on the first call: many
   // runs never need them.

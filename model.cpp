@@ -52,11 +52,29 @@ bool name_table::find(std::string_view name, number& attribute) const {
   return attribute != kNone;
 }
 
+// The slot of name: its first bytes, its length and a hash of all of it,
+// eight bytes at a time (the first sixteen from the slot's copy).
 name_table::slot name_table::slot_of(std::string_view name) {
   slot s;
-  s.hash = std::hash<std::string_view>{}(name);
   s.length = static_cast<uint32_t>(name.size());
   std::memcpy(s.head, name.data(), std::min(name.size(), kInline));
+  uint64_t hash = 0x9E3779B97F4A7C15u ^ name.size();
+  const auto take = [&](uint64_t word) {
+    hash = (hash ^ word) * 0xFF51AFD7ED558CCDu;
+    hash ^= hash >> 32;
+  };
+  uint64_t word;
+  std::memcpy(&word, s.head, 8);
+  take(word);
+  std::memcpy(&word, s.head + 8, 8);
+  take(word);
+  for (size_t at = kInline; at < name.size(); at += 8) {
+    word = 0;
+    std::memcpy(&word, name.data() + at, std::min<size_t>(8, name.size() - at));
+    take(word);
+  }
+  s.hash = hash * 0xC4CEB9FE1A85EC53u;
+  s.hash ^= s.hash >> 29;
   return s;
 }
 
@@ -151,7 +169,16 @@ std::pair<number, number> model_builder::set_dependency(
 }
 
 numbered_input model_builder::finish() {
-  for (number row : right_of_) model_.right.add_row(right_rows_[row]);
+  // Each dependency's right side is its own row of right_rows_, in order,
+  // unless a line replaced one: then they are copied in order.
+  bool in_order = right_rows_.size() == right_of_.size();
+  for (number d = 0; in_order && d < right_of_.size(); ++d)
+    in_order = right_of_[d] == d;
+  if (in_order) {
+    model_.right = std::move(right_rows_);
+  } else {
+    for (number row : right_of_) model_.right.add_row(right_rows_[row]);
+  }
   model_.held.assign(model_.names.size(), false);
   for (size_t s = 0; s < model_.schemas.size(); ++s)
     for (number attribute : model_.schemas[s]) model_.held[attribute] = true;

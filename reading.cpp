@@ -34,9 +34,12 @@ void input_reader::take(std::string_view line) {
 }
 
 void input_reader::add_schema(std::string_view line) {
+  const auto at = recent_schemas_.place_of(line);
+  if (at && recent_schemas_.find(*at, line) != nullptr) return;
   builder_.parse(line, left_);
   if (builder_.add_schema(left_).second && cite_)
     schema_lines_.push_back({number_, std::string(line)});
+  if (at) recent_schemas_.keep(*at, line, true);
 }
 
 void input_reader::add_dependency(std::string_view line) {
@@ -44,9 +47,21 @@ void input_reader::add_dependency(std::string_view line) {
   if (arrow == std::string_view::npos)
     throw failure(name_ + ":" + std::to_string(number_) +
                   ": dependency has no \"->\"");
-  builder_.parse(line.substr(0, arrow), left_);
-  builder_.parse(line.substr(arrow + kArrow.size()), right_);
-  const number place = builder_.set_dependency(left_, right_).first;
+  // A line that repeats a recent one sets the same dependency's right side
+  // to the same row again: a line between them may have replaced it.
+  const auto at = recent_dependencies_.place_of(line);
+  number place;
+  if (const recent_dependency* known =
+          at ? recent_dependencies_.find(*at, line) : nullptr) {
+    place = known->dependency;
+    builder_.set_right(place, known->right);
+  } else {
+    builder_.parse(line.substr(0, arrow), left_);
+    builder_.parse(line.substr(arrow + kArrow.size()), right_);
+    const auto [dependency, right] = builder_.set_dependency(left_, right_);
+    place = dependency;
+    if (at) recent_dependencies_.keep(*at, line, {dependency, right});
+  }
   if (!cite_) return;
   if (place == dependency_lines_.size()) dependency_lines_.emplace_back();
   dependency_lines_[place] = {number_, std::string(line)};

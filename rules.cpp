@@ -1,6 +1,7 @@
 #include "rules.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
 
@@ -18,48 +19,69 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
       work_(work),
       limit_(limit),
       first_head_(graph.name_count(), kNone) {
-  // A schema rule for each dependency whose left side a schema holds: from
-  // the schema that holds the most of its right side, the first in order
-  // among equals. The schemas that hold the rarest name are the candidates.
-  std::vector<number> names;
   holder_.assign(graph.dependency_count(), kNone);
+  // Room for a schema rule and a verified rule per dependency, at most the
+  // size of the dependencies each: made once, not grown by copying.
+  rules_.reserve(2 * graph.dependency_count());
+  values_.reserve(2 * (graph.model().left.value_count() +
+                       graph.model().right.value_count()));
+  std::vector<uint8_t> role(graph.name_count(), 0);  // of the dependency's
+  std::vector<number> names;
   for (number d = 0; d < graph.dependency_count(); ++d) {
-    const std::span<const number> left = graph.left(d), right = graph.right(d);
-    const auto in_left = [&](number attribute) {
-      return std::binary_search(left.begin(), left.end(), attribute);
-    };
-    const std::span<const number> side = left.empty() ? right : left;
-    if (side.empty()) continue;
-    number rarest = side.front();
-    for (number attribute : side)
-      if (graph.containing(attribute).size() <
-          graph.containing(rarest).size())
-        rarest = attribute;
-    number best = kNone;
-    size_t most = 0, wanted = 0;
-    for (number attribute : right) wanted += !in_left(attribute);
-    for (number s : graph.containing(rarest)) {
-      if (!std::all_of(left.begin(), left.end(),
-                       [&](number a) { return graph.holds(s, a); }))
-        continue;
-      size_t count = 0;
-      for (number attribute : right)
-        count += !in_left(attribute) && graph.holds(s, attribute);
-      if (count > most) {
-        most = count;
-        best = s;
-        if (count == wanted) break;
-      }
-    }
-    if (best == kNone) continue;
-    if (most == wanted) holder_[d] = best;
-    if (left.empty()) continue;
+    const number best = best_schema(d, role);
     names.clear();
-    for (number attribute : right)
-      if (!in_left(attribute) && graph.holds(best, attribute))
-        names.push_back(attribute);
-    add(kind::schema, best, left, names, false);
+    if (best != kNone && !graph.left(d).empty()) {
+      for (number attribute : graph.right(d))
+        if (role[attribute] == kRight && graph.holds(best, attribute))
+          names.push_back(attribute);
+      add(kind::schema, best, graph.left(d), names, false);
+    }
+    for (number attribute : graph.left(d)) role[attribute] = 0;
+    for (number attribute : graph.right(d)) role[attribute] = 0;
   }
+}
+
+// The schema that holds the left side of dependency d and the most of its
+// right side beyond it, the first in order among equals, or kNone; records
+// it in holder_ when it holds all of it. The schemas that hold the rarest
+// name are the candidates; each is walked, or asked for the dependency's
+// names, whichever is shorter. Leaves role set for the names of d.
+number rule_base::best_schema(number d, std::vector<uint8_t>& role) {
+  const std::span<const number> left = graph_.left(d), right = graph_.right(d);
+  for (number attribute : right) role[attribute] = kRight;
+  for (number attribute : left) role[attribute] = kLeft;
+  const std::span<const number> side = left.empty() ? right : left;
+  if (side.empty()) return kNone;
+  number rarest = side.front();
+  for (number attribute : side)
+    if (graph_.containing(attribute).size() <
+        graph_.containing(rarest).size())
+      rarest = attribute;
+  size_t wanted = 0;
+  for (number attribute : right) wanted += role[attribute] == kRight;
+  const size_t asked = left.size() + right.size();
+  number best = kNone;
+  size_t most = 0;
+  for (number s : graph_.containing(rarest)) {
+    const std::span<const number> members = graph_.members(s);
+    size_t in_left = 0, count = 0;
+    if (members.size() <= asked * std::bit_width(members.size())) {
+      for (number attribute : members) {
+        in_left += role[attribute] == kLeft;
+        count += role[attribute] == kRight;
+      }
+    } else {
+      for (number attribute : left) in_left += graph_.holds(s, attribute);
+      for (number attribute : right)
+        count += role[attribute] == kRight && graph_.holds(s, attribute);
+    }
+    if (in_left < left.size() || count <= most) continue;
+    most = count;
+    best = s;
+    if (count == wanted) break;
+  }
+  if (best != kNone && most == wanted) holder_[d] = best;
+  return best;
 }
 
 number rule_base::learn(number s, std::span<const number> key,

@@ -112,6 +112,8 @@ class rule_base {
     bool whole = false;
   };
 
+  static constexpr uint8_t kLeft = 1, kRight = 2;  // a name's role
+  number best_schema(number d, std::vector<uint8_t>& role);
   number add(kind how, number s, std::span<const number> key,
              std::span<const number> names, bool whole);
   void forget_learned();
