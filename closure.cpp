@@ -120,8 +120,9 @@ bool closure_nodes::reach(number n, number attribute, number cause,
 bool closure_nodes::advance(number n, number dependency, number place) {
   const std::span<const number> left = dependencies_.left[dependency];
   while (place < left.size() && reached(n, left[place])) ++place;
+  *places_.add(pair_key(n, dependency)).first =
+      place == left.size() ? kApplied : place;
   if (place == left.size()) return true;
-  *places_.add(pair_key(n, dependency)).first = place;
   wait_on(n, left[place], dependency);
   return false;
 }

@@ -146,9 +146,12 @@ class closure_nodes {
     number dependency, next;
   };
 
-  // Walks dependency's left side from place in node; true when it applies,
-  // otherwise waits on the first name not reached.
+  // Walks dependency's left side from place in node; true when it applies
+  // (and it is then marked applied there), otherwise waits on the first name
+  // not reached.
   bool advance(number node, number dependency, number place);
+
+  static constexpr number kApplied = kNone;  // the place of one that applied
   void wait_on(number node, number attribute, number dependency);
 
   const watched_dependencies& dependencies_;
@@ -189,8 +192,11 @@ void closure_nodes::process_next(number n, Follows follows, Reached reached) {
       const number dependency = waits_[w].dependency;
       if (owner != n && places_.find(pair_key(n, dependency)) != nullptr)
         continue;  // it took its own way here
+      // From where it waits now, which is past this name when the entry is
+      // stale: a node and the node it goes on from can both reach a name,
+      // and a dependency that waited on it in one may have gone on since.
       const number place = *places_.find(pair_key(owner, dependency));
-      if (!run(dependency, place + 1)) return;
+      if (place != kApplied && !run(dependency, place)) return;
     }
   }
 }

@@ -57,7 +57,8 @@ bool name_table::find(std::string_view name, number& attribute) const {
 name_table::slot name_table::slot_of(std::string_view name) {
   slot s;
   s.length = static_cast<uint32_t>(name.size());
-  std::memcpy(s.head, name.data(), std::min(name.size(), kInline));
+  if (!name.empty())
+    std::memcpy(s.head, name.data(), std::min(name.size(), kInline));
   uint64_t hash = 0x9E3779B97F4A7C15u ^ name.size();
   const auto take = [&](uint64_t word) {
     hash = (hash ^ word) * 0xFF51AFD7ED558CCDu;

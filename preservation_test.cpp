@@ -128,6 +128,7 @@ void preservation_test::start_closures() {
   info_.clear();
   parts_.clear();
   residents_.clear();
+  followers_.clear();
   part_nodes_.clear();
   ready_.clear();
   ready_head_ = 0;
@@ -199,7 +200,15 @@ void preservation_test::start_schemas() {
     x.child = x.middle > x.begin && x.end > x.middle &&
               *left_parts_.find(hash_of(left)) > 1;
     node_of_[x.s] = node_for_part(x.begin, x.child ? x.middle : x.end);
-    if (!x.child) ++info_[node_of_[x.s]].residents;
+    node_info& root = info_[node_of_[x.s]];
+    if (x.child) {  // it is offered what the shared closure reaches
+      root.shared = true;
+      followers_.push_back({x.s, root.followers});
+      root.followers = static_cast<number>(followers_.size() - 1);
+      ++root.follower_count;
+    } else {
+      ++root.residents;
+    }
   }
   list_residents();
   for (number n = 0; n < nodes_->size(); ++n) seed(n);
@@ -299,7 +308,8 @@ void preservation_test::list_residents() {
 // left side give.
 void preservation_test::seed(number n) {
   node_info& x = info_[n];
-  if (x.slots == 1) x.schema = residents_[x.first_resident];
+  if (x.slots == 1 && x.followers == kNone)
+    x.schema = residents_[x.first_resident];
   for (size_t i = 0; i < info_[n].part_size; ++i)
     reach(n, parts_[info_[n].part_begin + i], kNone);
   const watched_dependencies& closing = graph_.closing();
@@ -393,7 +403,9 @@ void preservation_test::reach(number n, number attribute, number cause) {
                             : graph_.held(attribute);
   if (!nodes_->reach(n, attribute, cause, remember)) return;
   offer(n, attribute, cause);
-  if (nodes_->pending(n) && !info_[n].waiting) {
+  if (!nodes_->pending(n)) return;
+  info_[n].complete = false;  // until it has processed this name too
+  if (!info_[n].waiting) {
     info_[n].waiting = true;
     ready_.push_back(n);
   }
@@ -401,22 +413,27 @@ void preservation_test::reach(number n, number attribute, number cause) {
 
 // If a schema that node n serves holds attribute, which n reached through
 // the dependency cause, and it is not derived yet, it joins Z. Walks the
-// node's schemas or the attribute's, whichever list is shorter.
+// node's schemas (those it was started for and those that went on from
+// it) or the attribute's, whichever list is shorter.
 void preservation_test::offer(number n, number attribute, number cause) {
   if (derived_.contains(attribute)) return;
   const node_info& x = info_[n];
-  if (x.schema != kNone && x.slots == 1) {
+  if (x.schema != kNone && x.slots == 1 && x.followers == kNone) {
     if (missing_[x.schema] > 0 && graph_.holds(x.schema, attribute))
       derive(attribute, {x.schema, attribute, n, cause});
     return;
   }
   const std::span<const number> holders = graph_.containing(attribute);
-  if (x.slots <= holders.size()) {
-    for (number i = 0; i < x.slots; ++i) {
-      const number s = residents_[x.first_resident + i];
-      if (serves(n, s) && graph_.holds(s, attribute))
-        return derive(attribute, {s, attribute, n, cause});
-    }
+  if (x.slots + x.follower_count <= holders.size()) {
+    const auto offered = [&](number s) {
+      if (!serves(n, s) || !graph_.holds(s, attribute)) return false;
+      derive(attribute, {s, attribute, n, cause});
+      return true;
+    };
+    for (number i = 0; i < x.slots; ++i)
+      if (offered(residents_[x.first_resident + i])) return;
+    for (number f = x.followers; f != kNone; f = followers_[f].second)
+      if (offered(followers_[f].first)) return;
   } else {
     for (number s : holders)
       if (seen_.contains(s) && serves(n, s))

@@ -81,6 +81,9 @@ class preservation_test {
     number first_resident = 0, slots = 0;   // in residents_, some gone
     number part_begin = 0, part_size = 0;   // in parts_, for shared starts
     number living_children = 0;
+    number followers = kNone;  // in followers_: schemas that went on from
+                               // it at the start, never its residents
+    number follower_count = 0;
     number schema = kNone;  // the one schema of a node of its own
     bool shared = false;    // others go on from it: it must not change
     bool waiting = false;   // on ready_
@@ -160,6 +163,7 @@ class preservation_test {
   scratch_map left_parts_;         // hash of a part's left names: schemas
   std::vector<number> parts_;      // the parts that shared nodes start from
   std::vector<number> residents_;  // the schemas of each node, together
+  std::vector<std::pair<number, number>> followers_;  // schema, next
   scratch_map part_nodes_;         // hash of a part to its node
   std::vector<number> ready_;      // nodes with names to process
   size_t ready_head_ = 0;

@@ -25,6 +25,7 @@
 
 #include "definition.h"
 #include "explain.h"
+#include "files.h"
 #include "json_check.h"
 #include "main.h"
 
