@@ -65,7 +65,9 @@ void closure::apply(number dependency) {
 // closure_nodes
 
 closure_nodes::closure_nodes(const dependency_graph& graph, work_count& work)
-    : dependencies_(graph.closing()), work_(work) {}
+    : dependencies_(graph.closing()),
+      work_(work),
+      waited_on_(graph.name_count()) {}
 
 void closure_nodes::clear() {
   nodes_.clear();
@@ -74,6 +76,7 @@ void closure_nodes::clear() {
   reached_.clear();
   places_.clear();
   waiting_.clear();
+  waited_on_.clear();
 }
 
 number closure_nodes::add(number parent) {
@@ -119,6 +122,9 @@ bool closure_nodes::reach(number n, number attribute, number cause,
 
 bool closure_nodes::advance(number n, number dependency, number place) {
   const std::span<const number> left = dependencies_.left[dependency];
+  // One with a single name is looked at once, when its name is processed,
+  // and never waits: it needs no place.
+  if (left.size() == 1) return true;
   while (place < left.size() && reached(n, left[place])) ++place;
   *places_.add(pair_key(n, dependency)).first =
       place == left.size() ? kApplied : place;
@@ -128,6 +134,7 @@ bool closure_nodes::advance(number n, number dependency, number place) {
 }
 
 void closure_nodes::wait_on(number n, number attribute, number dependency) {
+  waited_on_.mark(attribute);
   const auto [head, added] = waiting_.add(pair_key(n, attribute), kNone);
   const number w = static_cast<number>(waits_.size());
   waits_.push_back({dependency, *head});

@@ -162,6 +162,7 @@ class closure_nodes {
   scratch_map reached_;  // node and name: the dependency that reached it
   scratch_map places_;   // node and dependency: where on its left it waits
   scratch_map waiting_;  // node and name: the first dependency waiting on it
+  marks waited_on_;      // names that some node has waited on since clear()
 };
 
 template <typename Follows, typename Reached>
@@ -184,6 +185,7 @@ void closure_nodes::process_next(number n, Follows follows, Reached reached) {
   };
   for (number dependency : dependencies_.first[attribute])
     if (follows(dependency) && !run(dependency, 1)) return;
+  if (!waited_on_.marked(attribute)) return;
   for (number owner : {n, nodes_[n].parent}) {
     if (owner == kNone) break;
     const number* head = waiting_.find(pair_key(owner, attribute));
