@@ -116,6 +116,7 @@ bool explain(
   std::vector<preservation_test::joined> trace;
   bool preserving = true;
   std::vector<std::pair<number, int>> stack;
+  std::vector<number> asked;
   using outcome = dependency_report::outcome;
   for (size_t i = 0; i < model.dependency_count(); ++i) {
     const number d = static_cast<number>(order.empty() ? i : order[i]);
@@ -123,8 +124,10 @@ bool explain(
     preservation_test::result how = test.test(d, &trace, true);
     if (how == preservation_test::result::first) {
       // The dependencies it asks for are tested first, untraced, so that
-      // what their closures reach is learned; then it is, traced.
-      for (number other : test.first())
+      // what their closures reach is learned; then it is, traced. Their
+      // tests ask in turn, so the list is copied first.
+      asked.assign(test.first().begin(), test.first().end());
+      for (number other : asked)
         test_asking_first(test, other, stack, [](number) { return true; });
       trace.clear();
       how = test.test(d, &trace);

@@ -523,7 +523,11 @@ TEST(Keep, AgreesWithTheDefinitionOnCasesFoundByAttacks) {
   for (const char* input :
        {"a b,C\na b,Z,M\n\na b,W->Z,M,C\na b->Z\nW,M,a b->O,W,C\nZ->W,O\n",
         "B,C,D\nE,C,F\nC,D,A,B,E\n\nA,B,E->D,F\nC,B,F->A\nA,D,E->F\nC->E\n",
-        "Q\nH,C,Q\n\nC->X\nX->H\nH->C,Q\n"}) {
+        "Q\nH,C,Q\n\nC->X\nX->H\nH->C,Q\n",
+        // Dependencies asked for first ask for others in turn.
+        "n1,n2\nn11,n12,Q\nn6\nn11,n9\nn3,n5,n11\n\nQ,n2->n10\nn1->n4\n"
+        "n5->n2,n12\nQ->n11,n6\nn12->n7,n3\nn3->n6,n9\nn4->n5\nn9->n6\n"
+        "n2->n1\nn9,n11->n4\nn1,n2->n4\nn11->n1\n"}) {
     SCOPED_TRACE(input);
     decomposition d;
     dependency_map map;
