@@ -5,9 +5,9 @@
 #include "preservation_test.h"
 
 // Walking the trace backwards, a needed name keeps the step that added it,
-// and the names that the step used are needed in turn: the key of the rule
-// that added it, or the names, derived before it or in the left side, from
-// which its closure reached it.
+// and the names that the step used are needed in turn: the name it is
+// linked to, the key of the rule that added it, or the names, derived before
+// it or in the left side, from which its closure reached it.
 void preservation_test::needed_steps(number dependency,
                                      dependency_report& report) {
   const std::vector<joined>& trace = *trace_;
@@ -26,7 +26,9 @@ void preservation_test::needed_steps(number dependency,
     const joined& step = trace[k];
     if (!needed_.marked(step.attribute)) continue;
     kept[k] = true;
-    if (step.node == kNone) {
+    if (step.node == kLinked) {
+      need(step.cause);
+    } else if (step.node == kNone) {
       for (number attribute : rules_.key(step.cause)) need(attribute);
     } else {
       trace_back(step.node, step.cause, step.schema, k);

@@ -7,7 +7,10 @@
 //  1. The rules (rules.h) are applied to Z itself: dependencies inside one
 //     schema, what closures of schemas' parts reached in earlier tests, and
 //     dependencies found preserved. On realistic inputs they decide most
-//     tests.
+//     tests. Each name that joins Z brings its class (classes.h) with it:
+//     the names that derive each other through one-name dependencies,
+//     linked schema by schema. A verdict whose right side lies in the
+//     classes of its left side needs no more.
 //  2. Otherwise C, the closure of the held names of Z under all dependencies,
 //     bounds what any schema can add: only dependencies that C applies are
 //     followed, only schemas that hold a name of C not in Z are looked at,
@@ -24,16 +27,18 @@
 //
 // Cost, with N the number of dependencies tested, M the total size of the
 // dependencies, S that of the schemas and d the number of schemas: applying
-// the rules costs O(M + S + the learned rules) per test; C costs O(M); each
-// closure taken costs O(M), and a test takes at most one per schema: O(d M),
-// so O(N d M) for a run, cubic. No design can promise less for the verdict
-// of every dependency: three sets of vectors, tests, schemas and
-// dependencies, can be written as an input in which a test is preserved
-// exactly when some schema and dependency share no coordinate with it where
-// all three are 1, so a truly subcubic way to every verdict would refute the
-// strong exponential time hypothesis (fdkeep's single verdict, which may stop
-// at the first lost dependency, is not covered). On every shape we know, the
-// rules leave the closures of a test at O(M + S), and a run quadratic.
+// the rules costs O(M + S + the learned rules) per test, and asking a
+// schema's whole rules before its closure, at most twice a test, O(S); C
+// costs O(M); each closure taken costs O(M), and a test takes at most one
+// per schema: O(d M), so O(N d M) for a run, cubic. No design can promise
+// less for the verdict of every dependency: three sets of vectors, tests,
+// schemas and dependencies, can be written as an input in which a test is
+// preserved exactly when some schema and dependency share no coordinate
+// with it where all three are 1, so a truly subcubic way to every verdict
+// would refute the strong exponential time hypothesis (fdkeep's single
+// verdict, which may stop at the first lost dependency, is not covered). On
+// every shape we know, the rules leave the closures of a test at O(M + S),
+// and a run quadratic.
 // Memory: O(M + S) for the rules, and the closures of one test, which are
 // dropped once they hold more than a limit in proportion to the input: dead
 // ones, and finished ones whose schemas are then answered by what they

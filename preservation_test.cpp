@@ -6,7 +6,8 @@
 namespace {
 
 // Whole rules of a schema looked at before it gets a closure: the newest.
-constexpr int kWholeRulesAsked = 16;
+// Each look costs the size of the rule's key and of the schema's part.
+constexpr int kWholeRulesAsked = 4;
 
 }  // namespace
 
@@ -15,12 +16,15 @@ preservation_test::preservation_test(const dependency_graph& graph,
     : graph_(graph),
       work_(work),
       rules_(graph, 8 * graph.size() + (1 << 20), work),
+      left_classes_(graph.name_count()),
       derived_(graph.name_count()),
       wanted_(graph.name_count()),
       seen_(graph.schema_count()),
       missing_(graph.schema_count()),
       node_of_(graph.schema_count()),
       answered_(graph.schema_count()),
+      asked_once_(graph.schema_count()),
+      asked_twice_(graph.schema_count()),
       answer_of_(graph.schema_count()),
       retired_(graph.schema_count()),
       traced_(graph.name_count()),
@@ -58,6 +62,7 @@ preservation_test::result preservation_test::decide(number dependency,
   if (wanted_left_ == 0) return result::within_left_side;
   holder_ = rules_.holder(dependency);
   if (holder_ != kNone) return result::inside_one_schema;
+  if (trace == nullptr && within_classes(left)) return verified(dependency);
 
   bounded_ = false;
   rules_.start([&](number rule) { return fire(rule); });
@@ -114,15 +119,18 @@ preservation_test::result preservation_test::verified(number dependency) {
   return result::derived;
 }
 
-// Readies the closures for a test: made on the first test that needs them,
-// emptied for every later one.
+// Readies the closures for a test: made, with the classes of names, on the
+// first test that needs them, emptied for every later one.
 void preservation_test::start_closures() {
   if (!bound_) {
     bound_.emplace(graph_.closing(), graph_.name_count(), work_);
     nodes_.emplace(graph_, work_);
+    classes_.emplace(graph_);
   }
   seen_.clear();
   answered_.clear();
+  asked_once_.clear();
+  asked_twice_.clear();
   retired_.clear();
   nodes_->clear();
   info_.clear();
@@ -142,14 +150,44 @@ void preservation_test::derive_only(std::span<const number> left) {
   applied_ = 0;
 }
 
-// Applies the rules to the names that joined Z since last time, and to
-// those that join meanwhile. True when the right side is derived.
+// True when every name of the right side not yet derived is in the class of
+// a name of the left side: Z takes in those classes whole.
+bool preservation_test::within_classes(std::span<const number> left) {
+  if (!classes_ || !classes_->any()) return false;
+  left_classes_.clear();
+  for (number attribute : left)
+    left_classes_.mark(classes_->class_of(attribute));
+  work_.dependencies += left.size() + wanted_.size();
+  return std::all_of(
+      wanted_.members().begin(), wanted_.members().end(),
+      [&](number a) { return left_classes_.marked(classes_->class_of(a)); });
+}
+
+// Takes into Z the names linked to those that joined Z since last time, and
+// applies the rules to them, and does the same for those that join
+// meanwhile. True when the right side is derived.
 bool preservation_test::apply_rules() {
   const auto in_derived = [&](number a) { return derived_.contains(a); };
-  while (applied_ < derived_.size() && wanted_left_ > 0)
-    rules_.joined(derived_.members()[applied_++], in_derived,
+  while (applied_ < derived_.size() && wanted_left_ > 0) {
+    const number attribute = derived_.members()[applied_++];
+    if (!follow_links(attribute)) return true;
+    rules_.joined(attribute, in_derived,
                   [&](number rule) { return fire(rule); });
+  }
   return wanted_left_ == 0;
+}
+
+// The names linked to attribute join Z. False when the right side is then
+// derived.
+bool preservation_test::follow_links(number attribute) {
+  if (!classes_) return true;
+  for (const name_classes::link& l : classes_->links(attribute)) {
+    ++work_.dependencies;
+    if (derived_.contains(l.attribute)) continue;
+    derive(l.attribute, {l.schema, l.attribute, kLinked, attribute});
+    if (wanted_left_ == 0) return false;
+  }
+  return true;
 }
 
 // The names of rule join Z. False when the test is then over.
@@ -530,19 +568,26 @@ number preservation_test::own_node(number s, number parent) {
 // that the closure of s's part reaches of s: then s needs no closure while
 // its part grows only by names of that rule.
 bool preservation_test::answered_by_memory(number s) {
+  // Twice per test at most: a part that keeps outgrowing what is remembered
+  // is closed instead, at the cost of one name per growth.
+  if (asked_twice_.marked(s)) return false;
+  (asked_once_.marked(s) ? asked_twice_ : asked_once_).mark(s);
   useful_part(s, part_);
   number found = kNone;
   int asked = 0;
   rules_.for_whole(s, [&](number r) {
-    if (found != kNone || asked++ == kWholeRulesAsked) return;
+    ++work_.dependencies;
     const std::span<const number> key = rules_.key(r);
-    if (!std::all_of(key.begin(), key.end(),
-                     [&](number a) { return derived_.contains(a); }))
-      return;
-    answer_of_[s] = r;
-    if (std::all_of(part_.begin(), part_.end(),
-                    [&](number a) { return answers(s, a); }))
-      found = r;
+    work_.names += key.size();
+    if (std::all_of(key.begin(), key.end(),
+                    [&](number a) { return derived_.contains(a); })) {
+      answer_of_[s] = r;
+      work_.names += part_.size();
+      if (std::all_of(part_.begin(), part_.end(),
+                      [&](number a) { return answers(s, a); }))
+        found = r;
+    }
+    return found == kNone && ++asked < kWholeRulesAsked;
   });
   if (found == kNone) return false;
   answered_.mark(s);
@@ -553,10 +598,7 @@ bool preservation_test::answered_by_memory(number s) {
 // True when attribute is a name of the key or of the names of the rule that
 // answers schema s.
 bool preservation_test::answers(number s, number attribute) const {
-  const number r = answer_of_[s];
-  const std::span<const number> key = rules_.key(r), names = rules_.names(r);
-  return std::find(key.begin(), key.end(), attribute) != key.end() ||
-         std::binary_search(names.begin(), names.end(), attribute);
+  return rules_.covers(answer_of_[s], attribute);
 }
 
 // Learns what node n, the closure of schema s alone, reached of s beyond its

@@ -19,6 +19,7 @@
 #include <span>
 #include <vector>
 
+#include "classes.h"
 #include "closure.h"
 #include "graph.h"
 #include "preservation.h"
@@ -37,11 +38,13 @@ class preservation_test {
                       first };
 
   // A name joining the derived set: the schema whose closure added it, and
-  // how: reached in node through the closing dependency cause, or, when node
-  // is kNone, by the rule cause.
+  // how: reached in node through the closing dependency cause; when node is
+  // kNone, by the rule cause; when node is kLinked, from the name cause,
+  // which the schema links it to.
   struct joined {
     number schema, attribute, node, cause;
   };
+  static constexpr number kLinked = kNone - 1;
 
   // Tests dependency. With a trace, records in order each name that joins
   // the derived set and how, uses no rule that stands for a derivation of
@@ -98,7 +101,9 @@ class preservation_test {
   result verified(number dependency);
   void start_closures();
   void derive_only(std::span<const number> left);
+  bool within_classes(std::span<const number> left);
   bool apply_rules();
+  bool follow_links(number attribute);
   bool fire(number rule);
   void start_schemas();
   void look_at(number s);
@@ -139,6 +144,8 @@ class preservation_test {
   std::optional<closure> bound_;
   std::optional<closure_nodes> nodes_;
   rule_base rules_;
+  std::optional<name_classes> classes_;  // made with the closures
+  marks left_classes_;
 
   stamped_set derived_;  // Z, the derived set of the dependency under test
   size_t applied_ = 0;   // the names of Z the rules have looked at
@@ -149,6 +156,7 @@ class preservation_test {
   std::vector<number> missing_;  // per schema seen: names of C not derived
   std::vector<number> node_of_;  // per schema seen: its node, or kNone
   marks answered_;               // schemas a whole rule answers, no node
+  marks asked_once_, asked_twice_;  // schemas that asked the whole rules
   std::vector<number> answer_of_;  // per schema answered: that rule
   marks retired_;                  // schemas whose node was dropped
   std::vector<node_info> info_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <iterator>
 
 namespace {
 
@@ -101,7 +102,7 @@ number rule_base::learn(number s, std::span<const number> key,
   const number r = add(kind::learned, s, key, names, whole);
   if (!whole) ++learned_of_[s];
   *known_.add(hash).first = r;
-  learned_size_ += key.size() + names.size() + 8;
+  learned_size_ += (whole ? 2 : 1) * (key.size() + names.size()) + 8;
   return r;
 }
 
@@ -116,6 +117,14 @@ void rule_base::verify(std::span<const number> left,
 
 std::span<const number> rule_base::key(number r) const {
   return {values_.data() + rules_[r].at, rules_[r].key_size};
+}
+
+bool rule_base::covers(number r, number attribute) const {
+  const rule& x = rules_[r];
+  const auto begin = values_.begin() + static_cast<std::ptrdiff_t>(
+                                           x.at + x.key_size + x.names_size);
+  return std::binary_search(begin, begin + x.key_size + x.names_size,
+                            attribute);
 }
 
 std::span<const number> rule_base::names(number r) const {
@@ -133,6 +142,9 @@ number rule_base::add(kind how, number s, std::span<const number> key,
   std::sort(values_.begin() + at, values_.end(),
             [&](number a, number b) { return rank[a] < rank[b]; });
   values_.insert(values_.end(), names.begin(), names.end());
+  if (whole)  // and what it covers, ascending, for lookups
+    std::set_union(key.begin(), key.end(), names.begin(), names.end(),
+                   std::back_inserter(values_));
   rules_.push_back({.at = at,
                     .key_size = static_cast<number>(key.size()),
                     .names_size = static_cast<number>(names.size()),

@@ -77,13 +77,17 @@ class rule_base {
   // verified rule.
   number schema_of(number rule) const { return rules_[rule].schema; }
   bool whole(number rule) const { return rules_[rule].whole; }
+  // True when attribute is in the key or the names of a whole rule: a
+  // binary search.
+  bool covers(number rule, number attribute) const;
 
-  // The whole rules of schema s: calls use(rule) for each.
+  // The whole rules of schema s, newest first: calls use(rule) for each
+  // until it returns false.
   template <typename Use>
   void for_whole(number s, Use use) const {
     if (s >= whole_head_.size()) return;
     for (number r = whole_head_[s]; r != kNone; r = rules_[r].next_whole)
-      use(r);
+      if (!use(r)) return;
   }
 
   // Starts a test: no name has joined its derived set yet. Forgets the

@@ -2,5 +2,6 @@
 # tests and the browser page (web/CMakeLists.txt), so that each builds the
 # one reading and the one analysis.
 set(FDKEEP_ENGINE_SOURCES
-  schema.cpp model.cpp files.cpp reading.cpp graph.cpp closure.cpp rules.cpp
+  schema.cpp model.cpp files.cpp reading.cpp graph.cpp classes.cpp closure.cpp
+  rules.cpp
   preservation_test.cpp derivation.cpp preservation.cpp main.cpp explain.cpp)

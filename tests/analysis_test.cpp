@@ -184,6 +184,7 @@ struct case_shape {
   int inside = 7;    // in ten dependencies, those inside one schema
   int right = 1;     // names drawn for the right side of the others
   int share = 5;     // each verdict in more than one case in this many
+  int cycle = 0;     // in ten cases, those with a planted cycle
 };
 
 // Random cases in which both verdicts are common. Half of them hold a planted
@@ -201,6 +202,7 @@ class case_maker {
     std::vector<mask> parts;
     map.clear();  // keeps one right side per left side, as input does
     if (pick(0, 1) == 0) plant_chain(parts, map);
+    if (pick(0, 9) < shape_.cycle) plant_cycle(map);
     for (int n = pick(0, 9) == 0 ? 0 : pick(1, shape_.schemas); n > 0; --n)
       parts.push_back(draw(pick(1, shape_.schema_size), false));
     for (int n = pick(1, shape_.dependencies); n > 0; --n) {
@@ -250,6 +252,14 @@ class case_maker {
     }
     const size_t last = chain.size() - 1;
     set(map, bit(last), bit(last - 1) | bit(0));
+  }
+  // A cycle of dependencies with one name on each side, through two to
+  // four names.
+  void plant_cycle(dependency_map& map) {
+    std::vector<mask> cycle(pick(2, 4));
+    for (mask& m : cycle) m = draw(1, false);
+    for (size_t i = 0; i < cycle.size(); ++i)
+      set(map, cycle[i], cycle[(i + 1) % cycle.size()]);
   }
   void set(dependency_map& map, mask left, mask right) const {
     map.insert_or_assign(names_.to_schema(left), names_.to_schema(right));
@@ -376,6 +386,22 @@ TEST(Keep, AgreesWithTheDefinitionOnRandomCrowdedSchemas) {
                          .inside = 2,
                          .right = 3,
                          .share = 10},
+                        6000);
+}
+
+// Cycles of dependencies with one name on each side link the names of a
+// schema that derive each other, and derived sets take in their classes
+// whole, through any number of schemas.
+TEST(Keep, AgreesWithTheDefinitionOnRandomCycles) {
+  agree_with_definition({.names = 8,
+                         .schemas = 6,
+                         .schema_size = 4,
+                         .dependencies = 4,
+                         .chain = 4,
+                         .inside = 4,
+                         .right = 1,
+                         .share = 10,
+                         .cycle = 8},
                         6000);
 }
 

@@ -1,0 +1,144 @@
+#include "classes.h"
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
+
+namespace {
+
+// The strongly connected components of the graph whose edges lead from the
+// one name on the left side of a dependency to each name of its right side:
+// per name, the number of its component; empty when every component is a
+// single name. Tarjan's algorithm, with an explicit stack of (name, next
+// edge) instead of recursion.
+std::vector<number> components(const numbered_input& model, size_t width) {
+  // The edges, grouped by the name they leave, by counting.
+  std::vector<number> first_edge(width + 1, 0), edges;
+  for (size_t d = 0; d < model.left.size(); ++d)
+    if (model.left[d].size() == 1)
+      first_edge[model.left[d][0] + 1] +=
+          static_cast<number>(model.right[d].size());
+  for (size_t a = 0; a < width; ++a) first_edge[a + 1] += first_edge[a];
+  if (first_edge[width] == 0) return {};
+  edges.resize(first_edge[width]);
+  {
+    std::vector<number> at(first_edge.begin(), first_edge.end() - 1);
+    for (size_t d = 0; d < model.left.size(); ++d)
+      if (model.left[d].size() == 1)
+        for (number b : model.right[d]) edges[at[model.left[d][0]]++] = b;
+  }
+  std::vector<number> component(width, kNone), index(width, kNone),
+      low(width, 0), stack;
+  std::vector<bool> on_stack(width, false);
+  std::vector<std::pair<number, number>> walk;  // name, next edge
+  number next_index = 0, next_component = 0;
+  for (number root = 0; root < width; ++root) {
+    if (index[root] != kNone) continue;
+    if (first_edge[root] == first_edge[root + 1]) {  // alone: no way out
+      index[root] = next_index++;
+      component[root] = next_component++;
+      continue;
+    }
+    walk.push_back({root, first_edge[root]});
+    index[root] = low[root] = next_index++;
+    stack.push_back(root);
+    on_stack[root] = true;
+    while (!walk.empty()) {
+      auto& [v, edge] = walk.back();
+      if (edge < first_edge[v + 1]) {
+        const number w = edges[edge++];
+        if (index[w] == kNone) {
+          index[w] = low[w] = next_index++;
+          stack.push_back(w);
+          on_stack[w] = true;
+          walk.push_back({w, first_edge[w]});
+        } else if (on_stack[w]) {
+          low[v] = std::min(low[v], index[w]);
+        }
+        continue;
+      }
+      const number done = v;
+      walk.pop_back();
+      if (!walk.empty())
+        low[walk.back().first] = std::min(low[walk.back().first], low[done]);
+      if (low[done] != index[done]) continue;
+      number w;
+      do {
+        w = stack.back();
+        stack.pop_back();
+        on_stack[w] = false;
+        component[w] = next_component;
+      } while (w != done);
+      ++next_component;
+    }
+  }
+  if (next_component == width) return {};
+  return component;
+}
+
+// Union by size over names, with path halving.
+class union_find {
+ public:
+  explicit union_find(size_t size) : parent_(size), size_(size, 1) {
+    std::iota(parent_.begin(), parent_.end(), number{0});
+  }
+  number find(number a) {
+    while (parent_[a] != a) a = parent_[a] = parent_[parent_[a]];
+    return a;
+  }
+  // Joins the sets of a and b; false when they were one already.
+  bool join(number a, number b) {
+    a = find(a);
+    b = find(b);
+    if (a == b) return false;
+    if (size_[a] < size_[b]) std::swap(a, b);
+    parent_[b] = a;
+    size_[a] += size_[b];
+    return true;
+  }
+
+ private:
+  std::vector<number> parent_, size_;
+};
+
+}  // namespace
+
+name_classes::name_classes(const dependency_graph& graph) {
+  const size_t width = graph.name_count();
+  const std::vector<number> component = components(graph.model(), width);
+  if (component.empty()) return;
+  // Within each schema, every name is linked to the first name of its
+  // component there, unless a link joins them already.
+  union_find sets(width);
+  std::vector<std::pair<number, link>> found;  // a, {b, schema}
+  marks seen(width);
+  std::vector<number> first(width);
+  for (number s = 0; s < graph.schema_count(); ++s) {
+    seen.clear();
+    for (number attribute : graph.members(s)) {
+      const number c = component[attribute];
+      if (!seen.marked(c)) {
+        seen.mark(c);
+        first[c] = attribute;
+      } else if (sets.join(first[c], attribute)) {
+        found.push_back({first[c], {attribute, s}});
+      }
+    }
+  }
+  any_ = !found.empty();
+  class_of_.resize(width);
+  for (number a = 0; a < width; ++a) class_of_[a] = sets.find(a);
+  // The links, both ways, grouped by name.
+  first_link_.assign(width + 1, 0);
+  for (const auto& [a, l] : found) {
+    ++first_link_[a + 1];
+    ++first_link_[l.attribute + 1];
+  }
+  for (size_t a = 0; a < width; ++a) first_link_[a + 1] += first_link_[a];
+  links_.resize(2 * found.size());
+  std::vector<number> at(first_link_.begin(), first_link_.end() - 1);
+  for (const auto& [a, l] : found) {
+    links_[at[a]++] = l;
+    links_[at[l.attribute]++] = {a, l.schema};
+  }
+}

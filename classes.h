@@ -1,0 +1,55 @@
+// Names that a derived set takes in together. Two names of one schema that
+// derive each other, each from the other alone, through dependencies with
+// one name on the left side, are linked: whenever the derived set holds one
+// of them, the closure of the schema's part reaches the other, so the
+// derived set holds both. Names joined by links, through any number of
+// schemas, form a class; a derived set that holds one name of a class holds
+// the whole class.
+//
+// What it keeps true: every link joins two names of its schema that derive
+// each other alone; the links form a forest, one tree per class, so a walk
+// along them from any name of a class meets every name of it once.
+//
+// What it costs: O(M + S) time and memory once per run, M the total size of
+// the dependencies and S that of the schemas: the strongly connected
+// components of the one-name dependencies, then one pass over the schemas.
+#ifndef FDKEEP_CLASSES_H_
+#define FDKEEP_CLASSES_H_
+
+#include <span>
+#include <vector>
+
+#include "graph.h"
+
+class name_classes {
+ public:
+  // A name linked to another, and the schema that links them.
+  struct link {
+    number attribute, schema;
+  };
+
+  // The classes of the names of graph.
+  explicit name_classes(const dependency_graph& graph);
+
+  // True when some class holds more than one name.
+  bool any() const { return any_; }
+
+  // The class of attribute, as a number shared by its names; only when
+  // any().
+  number class_of(number attribute) const { return class_of_[attribute]; }
+
+  // The names linked to attribute, each with its schema.
+  std::span<const link> links(number attribute) const {
+    if (!any_) return {};
+    return {links_.data() + first_link_[attribute],
+            links_.data() + first_link_[attribute + 1]};
+  }
+
+ private:
+  std::vector<number> class_of_;
+  std::vector<number> first_link_;  // per name, and one past the last
+  std::vector<link> links_;
+  bool any_ = false;
+};
+
+#endif  // FDKEEP_CLASSES_H_
