@@ -558,6 +558,67 @@ std::string two_ways(int n, bool lost, unsigned seed) {
          text.substr(separator, tests - separator);
 }
 
+// A cycle x_0 -> x_1 -> ... -> x_0 of one-name dependencies, and two-name
+// schemas along a path through all the names in an order of their own
+// (fixed by n): every test x_i -> x_i+1 derives its right side by walking
+// the path, about n / 3 schemas away, and each schema's closure walks the
+// cycle until it meets the other name. The lost input breaks the path in
+// the middle.
+std::string cycle_path(int n, bool lost, unsigned seed) {
+  const int names = std::max(3, n);
+  std::vector<int> path(names);
+  for (int i = 0; i < names; ++i) path[i] = i;
+  std::shuffle(path.begin(), path.end(), std::mt19937(names));
+  input in;
+  for (int j = 0; j + 1 < names; ++j) {
+    const std::string a = name("x", path[j]), b = name("x", path[j + 1]);
+    in.schema(lost && j == names / 2 ? goal_schema(a, b, true) : a + "," + b);
+  }
+  for (int i = 0; i < names; ++i)
+    in.dependency(name("x", i), name("x", (i + 1) % names));
+  return in.text(seed);
+}
+
+// A hub x in every schema {x, b_i}, and b_i -> x,b_i+1 around a cycle that
+// x -> b_0 enters: every closure of b_i or x reaches every name, and every
+// test needs x and the next b from a schema of its own.
+std::string hub_cycle(int n, bool lost, unsigned seed) {
+  const int names = std::max(2, n);
+  input in;
+  for (int i = 0; i < names; ++i)
+    in.schema(lost && i == names / 2 ? goal_schema("x", name("b", i), true)
+                                     : "x," + name("b", i));
+  for (int i = 0; i < names; ++i)
+    in.dependency(name("b", i), "x," + name("b", (i + 1) % names));
+  in.dependency("x", "b0");
+  return in.text(seed);
+}
+
+// Two wide schemas, {V, v_k, p_k, s_k} and {U, u_k, p_k, s_k}, and
+// v_k,s_k-1 -> p_k, u_k,p_k -> s_k: a derivation goes back and forth
+// between them, one name each time. Test j, U,V,s_j -> s_n, needs 2(n - j)
+// such rounds; the lost input also asks for a name that nothing derives,
+// so that every round is taken.
+std::string ping_pong(int n, bool lost, unsigned seed) {
+  const int rounds = std::max(1, n);
+  const std::string shared = run_of("p", 1, rounds) + "," +
+                             run_of("s", 0, rounds);
+  input in;
+  in.schema("V," + run_of("v", 1, rounds) + "," + shared +
+            (lost ? ",lost" : ""));
+  in.schema("U," + run_of("u", 1, rounds) + "," + shared);
+  in.dependency("V", run_of("v", 1, rounds));
+  in.dependency("U", run_of("u", 1, rounds));
+  for (int k = 1; k <= rounds; ++k) {
+    in.dependency(name("v", k) + "," + name("s", k - 1), name("p", k));
+    in.dependency(name("u", k) + "," + name("p", k), name("s", k));
+  }
+  const std::string goal = name("s", rounds) + (lost ? ",lost" : "");
+  for (int j = 0; j < rounds; ++j)
+    in.dependency_in_order("U,V," + name("s", j), goal);
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -594,6 +655,12 @@ const std::vector<hostile_shape>& hostile_shapes() {
        pairs_draining, 100'000},
       {"two ways", "pads with a cycling short way and a verified long one",
        two_ways, 100'000},
+      {"cycle path", "a cycle of names walked by a path of pair schemas",
+       cycle_path, 100'000},
+      {"hub cycle", "a name in every schema, on a cycle through all",
+       hub_cycle, 100'000},
+      {"ping pong", "two wide schemas that take turns, one name each",
+       ping_pong, 100'000},
   };
   return shapes;
 }
