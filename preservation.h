@@ -17,8 +17,10 @@
 //     and a schema is done once every name it holds of C is in Z. When C
 //     applies, from Z alone, dependencies not tested yet, those are tested
 //     first, and the test is taken up again once they are rules or lost.
-//  3. Each schema's part gets a closure (closure.h). Schemas whose parts are
-//     equal share one; schemas whose parts share the names of the left side
+//  3. Each schema's part gets a closure (closure.h): first those of the
+//     schemas that hold a name of the right side not in Z, which often
+//     derive it alone; then, if they do not, those of the others. Schemas
+//     whose parts are equal share one; schemas whose parts share the names of the left side
 //     go on from the one closure of those names. A schema whose part grows
 //     later goes on from its shared closure, which is first finished.
 //     Between closures, the rules are applied to what joined Z. What a

@@ -80,8 +80,7 @@ preservation_test::result preservation_test::decide(number dependency,
   state_[dependency] = kWaiting;  // it does not ask for itself
   if (ask_first && untested_applied()) return result::first;
   bounded_ = true;
-  start_schemas();
-  const bool derived = grow_to_the_end();
+  const bool derived = grow_for_the_right_side() || grow_from_the_bound();
   remember_unfinished();
   return derived ? verified(dependency) : result::lost;
 }
@@ -203,22 +202,44 @@ bool preservation_test::fire(number rule) {
   return true;
 }
 
-// Looks at the schemas that hold a name of C not in Z, the only ones that
-// can add anything, and gives those whose part holds a name that starts a
-// dependency the closure of their part. Schemas whose parts are equal share
-// one; when several schemas' parts share the names of the left side, the
-// closure of those names is shared, and each schema goes on from it with the
-// rest of its part.
-void preservation_test::start_schemas() {
-  const bool unconditional = !graph_.closing().unconditional.empty();
+// First the schemas that hold a name of the right side not in Z are closed:
+// often one of them derives it, and the others need not be looked at. True
+// when the right side is then derived. Costs no more than what follows it.
+bool preservation_test::grow_for_the_right_side() {
+  for (number attribute : wanted_.members()) {
+    if (derived_.contains(attribute)) continue;
+    for (number s : graph_.containing(attribute)) look_at(s);
+  }
+  start_schemas(0);
+  return grow_to_the_end();
+}
+
+// Then the other schemas that hold a name of C not in Z, the only ones that
+// can add anything. True when the right side is then derived.
+bool preservation_test::grow_from_the_bound() {
+  const number first = static_cast<number>(seen_.size());
   for (number attribute : bound_->reached().members()) {
     if (derived_.contains(attribute)) continue;
     for (number s : graph_.containing(attribute)) look_at(s);
   }
+  if (seen_.size() == first) return false;
+  part_nodes_.clear();  // the nodes of the first schemas are not shared
+  start_schemas(first);
+  return grow_to_the_end();
+}
+
+// Gives the schemas looked at from the first-th on, whose part holds a name
+// that starts a dependency, the closure of their part. Schemas whose parts
+// are equal share one; when several schemas' parts share the names of the
+// left side, the closure of those names is shared, and each schema goes on
+// from it with the rest of its part.
+void preservation_test::start_schemas(number first) {
+  const bool unconditional = !graph_.closing().unconditional.empty();
+  const number first_node = nodes_->size();
   // The parts, each split into its names of the left side and the rest.
   starts_.clear();
   left_parts_.clear();
-  for (number s : seen_.members()) {
+  for (number s : seen_.members().subspan(first)) {
     node_of_[s] = kNone;
     if (missing_[s] == 0 || answered_by_memory(s)) continue;
     if (part_.empty() && !unconditional) continue;  // no closure yet
@@ -248,8 +269,8 @@ void preservation_test::start_schemas() {
       ++root.residents;
     }
   }
-  list_residents();
-  for (number n = 0; n < nodes_->size(); ++n) seed(n);
+  list_residents(first_node);
+  for (number n = first_node; n < nodes_->size(); ++n) seed(n);
   for (const start& x : starts_) {
     if (!x.child) continue;
     const number child = own_node(x.s, node_of_[x.s]);
@@ -322,24 +343,27 @@ number preservation_test::node_for_part(number begin, number end) {
   }
 }
 
-// Lists the schemas of each node together in residents_, by counting.
-void preservation_test::list_residents() {
+// Lists the schemas of each node from first on together at the end of
+// residents_, by counting.
+void preservation_test::list_residents(number first) {
   std::vector<number>& next = scratch_;
-  next.assign(info_.size() + 1, 0);
+  next.assign(info_.size() - first + 1, 0);
+  const number base = static_cast<number>(residents_.size());
   number listed = 0;
   for (const start& x : starts_)
     if (!x.child) {
-      ++next[node_of_[x.s] + 1];
+      ++next[node_of_[x.s] - first + 1];
       ++listed;
     }
-  for (size_t n = 0; n < info_.size(); ++n) {
-    next[n + 1] += next[n];
-    info_[n].first_resident = next[n];
+  for (size_t n = first; n < info_.size(); ++n) {
+    const size_t i = n - first;
+    next[i + 1] += next[i];
+    info_[n].first_resident = base + next[i];
     info_[n].slots = info_[n].residents;
   }
-  residents_.resize(listed);
+  residents_.resize(base + listed);
   for (const start& x : starts_)
-    if (!x.child) residents_[next[node_of_[x.s]]++] = x.s;
+    if (!x.child) residents_[base + next[node_of_[x.s] - first]++] = x.s;
 }
 
 // A node starts from its part, and from what the dependencies with an empty
@@ -570,9 +594,9 @@ number preservation_test::own_node(number s, number parent) {
 bool preservation_test::answered_by_memory(number s) {
   // Twice per test at most: a part that keeps outgrowing what is remembered
   // is closed instead, at the cost of one name per growth.
+  useful_part(s, part_);
   if (asked_twice_.marked(s)) return false;
   (asked_once_.marked(s) ? asked_twice_ : asked_once_).mark(s);
-  useful_part(s, part_);
   number found = kNone;
   int asked = 0;
   rules_.for_whole(s, [&](number r) {

@@ -105,12 +105,14 @@ class preservation_test {
   bool apply_rules();
   bool follow_links(number attribute);
   bool fire(number rule);
-  void start_schemas();
+  bool grow_for_the_right_side();
+  bool grow_from_the_bound();
+  void start_schemas(number first);
   void look_at(number s);
   void useful_part(number s, std::vector<number>& part) const;
   static uint64_t hash_of(std::span<const number> part);
   number node_for_part(number begin, number end);
-  void list_residents();
+  void list_residents(number first);
   void seed(number n);
   bool grow_to_the_end();
   void close(number n);

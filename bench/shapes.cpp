@@ -619,6 +619,23 @@ std::string ping_pong(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// A wide schema of a cycle x_0 -> x_1 -> ... -> x_0, whose dependencies
+// x_i -> x_i+1,t_i also give a tag that only the pair {x_i-1, t_i} holds:
+// every test derives the whole cycle, and every pair not yet tested could
+// add its tag. The lost input leaves one tag to no schema.
+std::string wide_cycle(int n, bool lost, unsigned seed) {
+  const int names = std::max(3, n);
+  input in;
+  in.schema(run_of("x", 0, names - 1));
+  for (int i = 0; i < names; ++i)
+    in.schema(goal_schema(name("x", (i + names - 1) % names), name("t", i),
+                          lost && i == names / 2));
+  for (int i = 0; i < names; ++i)
+    in.dependency(name("x", i),
+                  name("x", (i + 1) % names) + "," + name("t", i));
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -661,6 +678,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        hub_cycle, 100'000},
       {"ping pong", "two wide schemas that take turns, one name each",
        ping_pong, 100'000},
+      {"wide cycle", "a cycle in a wide schema, each step tagged by a pair",
+       wide_cycle, 100'000},
   };
   return shapes;
 }
