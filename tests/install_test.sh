@@ -14,8 +14,13 @@ for program in fdkeep fdkeep-explain; do
   title=$(echo "$program" | tr a-z A-Z)
   grep -q "^.TH $title 1 .* \"fdkeep $version\"" "$page"
 done
+hungarian="$scratch/prefix/share/man/hu/man1/fdkeep.1"
+grep -q "^.TH FDKEEP 1 .* \"fdkeep $version\"" "$hungarian"
 if command -v man >/dev/null; then
   man -l "$scratch/prefix/share/man/man1/fdkeep.1" 2>&1 | grep -q "INPUT FORMAT"
+  man -l "$hungarian" 2>&1 | grep -q "A BEMENET FORMÁTUMA"
+  # where man looks for a Hungarian reader (the locale need not be installed)
+  test "$(MANPATH="$scratch/prefix/share/man" man -L hu -w fdkeep)" = "$hungarian"
 fi
 
 if command -v dpkg-deb >/dev/null; then
@@ -27,4 +32,5 @@ if command -v dpkg-deb >/dev/null; then
     test "$("$scratch/root/usr/bin/$program" --version)" = "$program $version"
     test -f "$scratch/root/usr/share/man/man1/$program.1"
   done
+  test -f "$scratch/root/usr/share/man/hu/man1/fdkeep.1"
 fi
