@@ -438,7 +438,7 @@ for (const [name, its] of Object.entries(browsers)) describe(name, () => {
     const seen = await page.$eval("#input", (input) => ({
       value: input.value,
       noteShown: [...document.querySelectorAll(".note")].some((note) =>
-          !note.hidden && /line ends/.test(note.textContent)),
+          !note.hidden && /line\s+ends/.test(note.textContent)),
     }));
     assert.match(seen.value, /^A,B\n\nA->B\n?$/);
     assert.ok(seen.noteShown);
