@@ -327,7 +327,7 @@ for (const [name, its] of Object.entries(browsers)) describe(name, () => {
       input: document.getElementById("input").value,
       explanation: document.getElementById("explanation").textContent,
       files: document.getElementById("file").files.length,
-      source: document.querySelector(".input-label + p").textContent,
+      source: (document.querySelector(".input-label + p") || {}).textContent,
     }));
     assert.ok(seen.input.includes("irsz->város,fő"), seen.input);
     assert.ok(seen.explanation.includes("missing: {fő}"), seen.explanation);
