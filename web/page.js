@@ -6,7 +6,8 @@
 "use strict";
 
 (() => {
-  const kTypedName = "input.txt";  // what messages call a typed input
+  // The engine's name for a typed input; the page calls it "the input".
+  const kTypedName = "input.txt";
   // Larger files are checked, not edited: editing a text area of a
   // megabyte is slow. The text area shows their start, short enough to
   // lay out at once.
@@ -19,7 +20,10 @@
     fileNote: element("file-note"), fileAbout: element("file-about"),
     check: element("check"), stop: element("stop"),
     working: element("working"), status: element("status"),
+    elapsed: element("elapsed"), source: element("source"),
+    pasteNote: element("paste-note"),
     result: element("result"), stale: element("stale"),
+    whyStale: element("why-stale"),
     verdict: element("verdict"), verdictLine: element("verdict-line"),
     meaning: element("verdict-meaning"), download: element("download"),
     downloadLine: element("download-line"), timing: element("timing"),
@@ -31,10 +35,14 @@
   // The page's one state: the input, the engine and the check under way.
   const state = {
     name: kTypedName,  // the input's name, as the command line's file name
+    typed: true,       // typed or changed here, not a file or an example
     fileBytes: null,   // an opened file's bytes, checked as they are
+    latin2: false,     // they are not UTF-8, and shown as ISO-8859-2
     previewLines: 0,   // how many of its lines the text area shows
     worker: null,
+    started: false,    // the first engine has said it is ready
     broken: false,     // the worker failed and must be replaced
+    reading: 0,        // counts the files opened, to take only the last
     nextId: 1,
     checks: 0,         // checks ended so far
     running: null,     // {id, name, bytes, started, ticker}
@@ -71,10 +79,12 @@
   function received(message) {
     const running = state.running;
     if (message.step === "ready") {
-      // A check sent before the engine was ready starts now.
+      // A check sent before the engine was ready starts now. An engine
+      // started again after Stop or a failure leaves the status alone.
       if (running) running.started = Math.max(running.started,
                                               performance.now());
-      else setStatus("Ready.");
+      else if (!state.started) setStatus("Ready.");
+      state.started = true;
       return;
     }
     if (message.step === "failed") {
@@ -91,17 +101,18 @@
     }
     if (!running || message.id !== running.id) return;  // a stopped check
     if (message.step === "verdict" && message.outcome === "rejected") {
-      showRejected(message.message, running);
-      finish("");
+      finish(showRejected(message.message, running));
+      bringIntoView(running);
     } else if (message.step === "verdict") {
-      showVerdict(new Uint8Array(message.output), running);
+      running.said = showVerdict(new Uint8Array(message.output), running);
       running.checkedMs = performance.now() - running.started;
-      setStatus("Explaining…");
+      setStatus(running.said + " Explaining…");
+      bringIntoView(running);
     } else if (message.step === "explanation") {
-      showExplanation(message);
+      showExplanation(message, running);
       running.explainedMs = performance.now() - running.started;
       showTiming(running);
-      finish("");
+      finish(running.said);
     }
   }
 
@@ -111,28 +122,35 @@
     return state.fileBytes || new TextEncoder().encode(ui.input.value);
   }
 
+  // Checks the input as it is now. The result of an earlier input is taken
+  // away first: what the page shows always belongs to the input beside it.
   function check() {
     if (state.running) return;
     if (state.broken) restartEngine();
+    clearResult();
     const running = { id: state.nextId++, name: state.name,
-                      bytes: inputBytes(), started: performance.now() };
+                      typed: state.typed, latin2: state.latin2,
+                      bytes: inputBytes(),
+                      started: performance.now(), first: state.checks === 0 };
     state.running = running;
     state.worker.postMessage({ id: running.id, name: running.name,
                                bytes: running.bytes });
     ui.check.disabled = true;
     ui.stop.hidden = false;
     ui.working.hidden = false;
-    for (const section of [ui.result, ui.why])
-      section.setAttribute("aria-busy", "true");
-    const tick = () => setStatus("Checking… " + seconds(running.started));
+    setStatus("Checking…");
+    const tick = () => {
+      ui.elapsed.textContent = seconds(running.started);
+    };
     tick();
     running.ticker = setInterval(tick, 100);
   }
 
-  function stop() {
+  // Ends the check under way, if any, with status as its last word.
+  function stop(status = "Stopped.") {
     if (!state.running) return;
     restartEngine();
-    finish("Stopped.");
+    finish(status);
   }
 
   // Ends the check under way, whatever became of it, and counts it in the
@@ -145,8 +163,7 @@
     ui.check.disabled = false;
     ui.stop.hidden = true;
     ui.working.hidden = true;
-    for (const section of [ui.result, ui.why])
-      section.removeAttribute("aria-busy");
+    ui.elapsed.textContent = "";
     setStatus(status);
   }
 
@@ -166,6 +183,7 @@
     return new TextDecoder("iso-8859-2").decode(output.subarray(start, end));
   }
 
+  // Shows the verdict in output, and returns it in words for the status.
   function showVerdict(output, running) {
     const verdict = verdictOf(output);
     const kept = !verdict.startsWith("nem ");
@@ -184,37 +202,64 @@
                               ", " + output.length.toLocaleString("en") +
                               " bytes)";
     ui.downloadLine.hidden = false;
+    return "Verdict: " + verdict + ". " + ui.meaning.textContent;
   }
 
   // fdkeep's message for a dependency line without "->" is
-  // "NAME:LINE: dependency has no "->"".
+  // "NAME:LINE: dependency has no "->"". A typed input has no file name,
+  // so fdkeep's words are quoted only for a file. Returns what the status
+  // says.
   function showRejected(message, running) {
     newResult("rejected");
     ui.verdictLine.textContent = "No verdict";
     ui.verdictLine.lang = "en";
     const rest = message.slice(running.name.length + 1);
     const line = Number((/^(\d+): /.exec(rest) || [])[1]);
+    const where = line ? "line " + line : "a line";
     ui.meaning.replaceChildren(
-        "fdkeep rejects this input and writes no verdict: ",
-        line ? lineLink(line, "line " + line) : "a line",
-        " is among the dependencies but has no ", code("->"), ". It says:",
-        document.createElement("br"), code("fdkeep: " + message));
+        "fdkeep rejects ", running.typed ? "the input" : running.name,
+        " and writes no verdict: ", line ? lineLink(line, where) : where,
+        " is among the dependencies but has no ", code("->"), ".");
+    if (!running.typed)
+      ui.meaning.append(" It says:", document.createElement("br"),
+                        code("fdkeep: " + message));
     ui.downloadLine.hidden = true;
     ui.timing.textContent = "The check took " +
         Math.round(performance.now() - running.started) + " ms.";
+    return "No verdict: " + where + " has no \"->\".";
   }
 
   function newResult(kind) {
-    if (state.downloadUrl) URL.revokeObjectURL(state.downloadUrl);
-    state.downloadUrl = null;
+    clearResult();
     ui.verdict.className = "verdict " + kind;
     ui.result.hidden = false;
-    ui.result.classList.remove("stale");
-    ui.stale.hidden = true;
+  }
+
+  // Takes the shown result away, with its output file.
+  function clearResult() {
+    if (state.downloadUrl) URL.revokeObjectURL(state.downloadUrl);
+    state.downloadUrl = null;
+    state.shown = null;
+    ui.result.hidden = true;
     ui.why.hidden = true;
-    ui.why.classList.remove("stale");
+    markStale(false);
+    ui.explanation.replaceChildren();
     ui.timing.textContent = "";
     ui.timing.removeAttribute("data-check-ms");
+  }
+
+  // Says, in words, whether the result shown belongs to an earlier input.
+  function markStale(stale) {
+    ui.result.classList.toggle("stale", stale);
+    ui.why.classList.toggle("stale", stale);
+    ui.stale.hidden = !stale;
+    ui.whyStale.hidden = !stale;
+  }
+
+  // After a check that the reader started, the verdict is scrolled into
+  // view, whatever the width; the status line has already announced it.
+  function bringIntoView(running) {
+    if (!running.first) ui.result.scrollIntoView({ block: "nearest" });
   }
 
   function showTiming(running) {
@@ -234,7 +279,7 @@
   // --- The explanation ------------------------------------------------------
 
   // message: the worker's explanation, the text in UTF-8 cut into blocks.
-  function showExplanation(message) {
+  function showExplanation(message, running) {
     const text = new Uint8Array(message.text);
     const blocks = message.blocks;
     const count = blocks.length - 1;
@@ -244,6 +289,7 @@
       block: (i) => decoder.decode(text.subarray(blocks[i], blocks[i + 1] - 1)),
       lost: message.lost,
       lostCount: message.lost.reduce((sum, lost) => sum + lost, 0),
+      latin2: running.latin2,
       next: 0,
     };
     ui.summary.textContent = decoder.decode(text.subarray(blocks[count]))
@@ -262,7 +308,8 @@
     let added = 0;
     for (; shown.next < shown.count && added < kPage; ++shown.next) {
       if (onlyLost && !shown.lost[shown.next]) continue;
-      items.append(explained(shown.block(shown.next), shown.lost[shown.next]));
+      items.append(explained(shown.block(shown.next), shown.lost[shown.next],
+                             shown.latin2));
       ++added;
     }
     ui.explanation.append(items);
@@ -287,25 +334,69 @@
       /^( *|  preserved: both sides lie in one schema, )line (\d+): /;
 
   // One dependency's block of the text explanation, with the input lines
-  // that it cites made links to them.
-  function explained(block, lost) {
+  // that it cites made links to them. With latin2, names are shown as the
+  // input area shows a file that is not UTF-8 (see withNames).
+  function explained(block, lost, latin2) {
     const item = document.createElement("li");
     item.className = lost ? "lost" : "kept";
     const pre = document.createElement("pre");
-    block.split("\n").forEach((text, index) => {
+    const text = latin2 ? (part) => withNames(pre, part)
+                        : (part) => pre.append(part);
+    block.split("\n").forEach((line, index) => {
       if (index > 0) pre.append("\n");
-      const citation = kCitation.exec(text);
+      const citation = kCitation.exec(line);
       if (!citation) {
-        pre.append(text);
+        text(line);
         return;
       }
-      const before = citation[1];
       const number = Number(citation[2]);
-      pre.append(before, lineLink(number, "line " + number),
-                 text.slice(citation[0].length - 2));
+      pre.append(citation[1], lineLink(number, "line " + number));
+      text(line.slice(citation[0].length - 2));
     });
     item.append(pre);
     return item;
+  }
+
+  // The explanation quotes a name (or a cited line) whose bytes are not
+  // UTF-8, writing each such byte as \xHH. Appends text to parent with each
+  // such quotation decoded as ISO-8859-2, as the input area shows the file;
+  // the quotation itself, the exact bytes, stays in its title. A quotation
+  // that would decode to something invisible or ambiguous stays as it is.
+  function withNames(parent, text) {
+    let at = 0;
+    for (const quoted of text.matchAll(/"((?:[^"\\]|\\.)*)"/g)) {
+      const name = latin2Name(quoted[1]);
+      if (name === null) continue;
+      const span = document.createElement("span");
+      span.className = "name";
+      span.title = quoted[0];
+      span.textContent = name;
+      parent.append(text.slice(at, quoted.index), span);
+      at = quoted.index + quoted[0].length;
+    }
+    parent.append(text.slice(at));
+  }
+
+  const utf8Encoder = new TextEncoder();
+  const latin2Decoder = new TextDecoder("iso-8859-2");
+
+  // The bytes of a quotation's body holding \xHH escapes, decoded as
+  // ISO-8859-2, when they read plainly; otherwise null.
+  function latin2Name(body) {
+    if (!body.includes("\\x") || !/^(?:[^\\]|\\x[0-9a-f]{2})*$/.test(body))
+      return null;
+    const bytes = [];
+    for (const piece of body.split(/(\\x[0-9a-f]{2})/)) {
+      if (piece.startsWith("\\x")) bytes.push(parseInt(piece.slice(2), 16));
+      else for (const byte of utf8Encoder.encode(piece)) bytes.push(byte);
+    }
+    const name = latin2Decoder.decode(Uint8Array.from(bytes));
+    // As the explanation itself: no blank at either end, nothing invisible,
+    // no quote, backslash or brace.
+    const plain = name.length > 0 && !/^ | $/.test(name) &&
+        !/[\x00-\x1f\x7f-\xa0\xad\u200b-\u200f\u2028\u2029\u2060\ufeff"\\{}]/
+            .test(name);
+    return plain ? name : null;
   }
 
   function lineLink(line, text) {
@@ -340,20 +431,26 @@
 
   // --- The input ------------------------------------------------------------
 
-  // Takes bytes, called name, as the input. Bytes that the text area would
-  // keep exactly (UTF-8 without carriage returns or NUL, not too large) are
-  // put there to edit; any others are checked as they are, and the text
-  // area shows what it can of them.
-  function useBytes(name, bytes) {
-    const text = editableText(bytes);
+  // Takes bytes, called name (kind: "file" or "example"), as the input.
+  // Bytes that the text area would keep exactly (UTF-8 without carriage
+  // returns or NUL, not too large) are put there to edit; any others are
+  // checked as they are, and the text area shows what it can of them.
+  function useBytes(name, bytes, kind) {
     closeFile();
+    if (kind !== "file") ui.file.value = "";
     state.name = name;
-    if (text !== null) {
-      ui.input.value = text;
+    state.typed = false;
+    const utf8 = isUtf8(bytes);
+    ui.source.textContent = (kind === "file" ? "The file " : "The example ") +
+        name + ", " + bytes.length.toLocaleString("en") + " bytes.";
+    if (utf8 && bytes.length <= kEditableBytes && !bytes.includes(13) &&
+        !bytes.includes(0)) {
+      ui.input.value = new TextDecoder().decode(bytes);
       return;
     }
     state.fileBytes = bytes;
-    const preview = previewOf(bytes);
+    state.latin2 = !utf8;
+    const preview = previewOf(bytes, utf8);
     state.previewLines = preview.lines;
     ui.input.value = preview.text;
     ui.input.readOnly = true;
@@ -362,37 +459,43 @@
     ui.fileNote.hidden = false;
   }
 
-  function editableText(bytes) {
-    if (bytes.length > kEditableBytes || bytes.includes(13) ||
-        bytes.includes(0))
-      return null;
+  function isUtf8(bytes) {
     try {
-      return new TextDecoder("utf-8", { fatal: true, ignoreBOM: true })
-          .decode(bytes);
+      new TextDecoder("utf-8", { fatal: true, ignoreBOM: true }).decode(bytes);
+      return true;
     } catch (notUtf8) {
-      return null;
+      return false;
     }
   }
 
   // What the text area shows of bytes that it cannot hold exactly: the
-  // text, how many lines of the bytes it shows, and a note on why.
-  function previewOf(bytes) {
+  // text, how many lines start in it, and a note on why. Whether the bytes
+  // are UTF-8 (utf8) is decided from all of them; a start that is shown is
+  // never cut inside a character.
+  function previewOf(bytes, utf8) {
     let part = bytes;
     let lines = Infinity;
     const notes = [];
     if (bytes.length > kPreviewBytes) {
-      part = bytes.subarray(0, bytes.lastIndexOf(10, kPreviewBytes) + 1 ||
-                                   kPreviewBytes);
-      lines = part.reduce((count, byte) => count + (byte === 10), 0);
+      let end = bytes.lastIndexOf(10, kPreviewBytes) + 1;
+      if (end === 0) {  // a first line longer than the start shown
+        end = kPreviewBytes;
+        while (utf8 && (bytes[end] & 0xC0) === 0x80) --end;
+      }
+      part = bytes.subarray(0, end);
+      // The lines that start within the part: the first, and each after a
+      // line feed that is not the part's last byte.
+      lines = 1 + part.subarray(0, end - 1)
+                      .reduce((count, byte) => count + (byte === 10), 0);
       notes.push("It is too large to edit here; its start is shown.");
     }
     let text;
-    try {
-      text = new TextDecoder("utf-8", { fatal: true, ignoreBOM: true })
-          .decode(part);
-    } catch (notUtf8) {
-      text = new TextDecoder("iso-8859-2").decode(part);
-      notes.push("It is not UTF-8; it is shown as ISO-8859-2.");
+    if (utf8) {
+      text = new TextDecoder("utf-8", { ignoreBOM: true }).decode(part);
+    } else {
+      text = latin2Decoder.decode(part);
+      notes.push("It is not UTF-8; it is shown as ISO-8859-2, and so are " +
+                 "its names in the explanation.");
     }
     if (bytes.includes(13))
       notes.push("It holds carriage returns (shown as ␍): with Windows " +
@@ -402,13 +505,16 @@
     return { text, lines, about: notes.join(" ") };
   }
 
+  // Leaves the input to be typed: no file is checked as it is.
   function closeFile() {
     state.fileBytes = null;
+    state.latin2 = false;
     state.previewLines = 0;
     state.name = kTypedName;
+    state.typed = true;
     ui.input.readOnly = false;
     ui.fileNote.hidden = true;
-    ui.file.value = "";
+    ui.pasteNote.hidden = true;
   }
 
   function fromHex(hex) {
@@ -418,13 +524,38 @@
     return bytes;
   }
 
-  function edited() {
-    state.name = kTypedName;
-    if (!ui.result.hidden) {
-      ui.result.classList.add("stale");
-      ui.why.classList.add("stale");
-      ui.stale.hidden = false;
+  // The input has changed: it is typed now. A check under way is of the
+  // input before, and stops; a paste or a drop is a new input, and is
+  // checked at once. A result shown says that it is of the input before.
+  function edited(event) {
+    if (!state.typed) {
+      state.name = kTypedName;
+      state.typed = true;
+      ui.source.textContent += " Changed here.";
     }
+    const newInput = /^insertFrom(Paste|Drop)/.test(event.inputType || "");
+    if (state.running) {
+      stop(newInput ? "" : "Stopped: the input changed.");
+      if (newInput) check();
+      return;
+    }
+    if (!ui.result.hidden) markStale(true);
+  }
+
+  // The text area keeps line feeds only: say so when pasted text had
+  // carriage returns, which a file keeps.
+  function pasted(event) {
+    const text = event.clipboardData ? event.clipboardData.getData("text")
+                                     : "";
+    ui.pasteNote.hidden = !text.includes("\r");
+  }
+
+  // Stops a check under way, and takes a new input from a file or an
+  // example.
+  function takeBytes(name, bytes, kind) {
+    stop("");
+    useBytes(name, bytes, kind);
+    check();
   }
 
   // --- Wiring -------------------------------------------------------------
@@ -435,24 +566,29 @@
     button.type = "button";
     button.textContent = example.name.replace(/\.txt$/, "");
     button.addEventListener("click", () => {
-      if (state.running) return;
-      useBytes(example.name, fromHex(example.hex));
-      check();
+      takeBytes(example.name, fromHex(example.hex), "example");
     });
     examples.append(button, " ");
   }
   ui.file.addEventListener("change", async () => {
     const file = ui.file.files[0];
-    if (!file || state.running) return;
-    useBytes(file.name, new Uint8Array(await file.arrayBuffer()));
-    check();
+    if (!file) return;
+    const reading = ++state.reading;
+    stop("Reading " + file.name + "…");
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    if (reading === state.reading) takeBytes(file.name, bytes, "file");
   });
   element("close-file").addEventListener("click", () => {
+    stop("Stopped: the input changed.");
     closeFile();
+    ui.file.value = "";
+    ui.source.textContent = "Typed here.";
     ui.input.value = "";
+    if (!ui.result.hidden) markStale(true);
     ui.input.focus();
   });
   ui.input.addEventListener("input", edited);
+  ui.input.addEventListener("paste", pasted);
   ui.input.addEventListener("keydown", (event) => {
     if (event.key === "Enter" && (event.ctrlKey || event.metaKey)) {
       event.preventDefault();
@@ -460,7 +596,7 @@
     }
   });
   ui.check.addEventListener("click", check);
-  ui.stop.addEventListener("click", stop);
+  ui.stop.addEventListener("click", () => stop());
   ui.more.addEventListener("click", showMore);
   ui.onlyLost.addEventListener("change", refilter);
   document.addEventListener("click", (event) => {
@@ -474,8 +610,5 @@
   startEngine();
   const first = fdkeepExamples.find((e) => e.name === "zip-codes.txt") ||
                 fdkeepExamples[0];
-  if (first) {
-    useBytes(first.name, fromHex(first.hex));
-    check();
-  }
+  if (first) takeBytes(first.name, fromHex(first.hex), "example");
 })();

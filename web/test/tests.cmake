@@ -1,7 +1,7 @@
 # The browser page's tests, included by tests/CMakeLists.txt. Web.Require
 # installs what they need (web/require), Web.Build builds the page into
 # BUILD/web (web/build); then the engine test (Node) and the browser test
-# (chromium) compare the page with this tree's native tools.
+# (chromium and firefox-esr) compare the page with this tree's native tools.
 add_executable(fdkeep_web_inputs ${PROJECT_SOURCE_DIR}/web/test/inputs.cpp
                                  ${PROJECT_SOURCE_DIR}/bench/shapes.cpp
                                  ${PROJECT_SOURCE_DIR}/bench/workloads.cpp)
