@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 #include <new>
@@ -12,6 +13,7 @@
 
 #include "explain.h"
 #include "files.h"
+#include "messages.h"
 #include "reading.h"
 
 namespace {
@@ -22,9 +24,9 @@ constexpr int kSomeLost = 1;
 constexpr int kFailure = 2;  // also for a wrong command line
 
 constexpr std::string_view kUsage =
-    "usage: fdkeep-explain [--json] [--quiet] INPUT\n";
+    message("usage: fdkeep-explain [--json] [--quiet] INPUT\n");
 
-constexpr std::string_view kHelp =
+constexpr std::string_view kHelp = message(
     "\n"
     "Says why a decomposition preserves its functional dependencies or not.\n"
     "Reads INPUT as fdkeep does (\"-\" reads standard input) and writes, for\n"
@@ -44,7 +46,7 @@ constexpr std::string_view kHelp =
     "Exit status: 0 when every dependency is preserved, 1 when one is lost,\n"
     "2 when the input cannot be read, a dependency line has no \"->\", memory\n"
     "runs out, standard output cannot be written, or the command line is\n"
-    "wrong.\n";
+    "wrong.\n");
 
 constexpr std::string_view kVersion = "fdkeep-explain " FDKEEP_VERSION "\n";
 
@@ -58,9 +60,11 @@ class standard_output {
   }
 
   void flush() {
-    if (!write_all(STDOUT_FILENO, {buffer_}))
-      throw failure(std::string("cannot write standard output: ") +
-                    std::strerror(errno));
+    if (!write_all(STDOUT_FILENO, {buffer_})) {
+      const int error = errno;
+      throw system_failure(message("cannot write standard output: {1}"), {},
+                           error);
+    }
     buffer_.clear();
   }
 
@@ -79,11 +83,12 @@ struct request {
 // Reads the command line into what. Returns the exit status when the
 // command line is answered by itself (help, version or a usage error), or -1
 // when the run goes on.
-int parse(int argc, char* argv[], request& what, standard_output& out) {
+int parse(int argc, char* argv[], request& what, standard_output& out,
+          const messages& say) {
   const std::string_view first = argc > 1 ? argv[1] : "";
   if (argc == 2 && (first == "--help" || first == "-h")) {
-    out.write(kUsage);
-    out.write(kHelp);
+    out.write(say(kUsage));
+    out.write(say(kHelp));
     return kAllPreserved;
   }
   if (argc == 2 && first == "--version") {
@@ -117,24 +122,24 @@ int report(std::string_view what) {
   return kFailure;
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+// Reads, explains and writes, in the language of say.
+int run(int argc, char* argv[], const messages& say) {
   try {
     standard_output out;
     request what;
-    const int answered = parse(argc, argv, what, out);
+    const int answered = parse(argc, argv, what, out, say);
     if (answered == -2) {
-      write_all(STDERR_FILENO, {kUsage});
+      write_all(STDERR_FILENO, {say(kUsage)});
       return kFailure;
     }
     if (answered >= 0) {
       out.flush();
       return answered;
     }
-    const input in = read_input(what.input);
+    const std::string standard_name(say(message("standard input")));
+    const input in = read_input(what.input, standard_name);
     const std::string_view name =
-        what.input == "-" ? std::string_view("standard input") : what.input;
+        what.input == "-" ? std::string_view(standard_name) : what.input;
     const bool preserving =
         write_explanation(in, name, what.format, [&](std::string_view text) {
           if (!what.quiet) out.write(text);
@@ -142,8 +147,20 @@ int main(int argc, char* argv[]) {
     out.flush();
     return preserving ? kAllPreserved : kSomeLost;
   } catch (const failure& error) {
-    return report(error.what());
+    return report(fill(say(error.form()), error.values()));
   } catch (const std::bad_alloc&) {
+    return report(say(message("out of memory")));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  try {
+    const messages say(
+        language_from([](const char* name) { return std::getenv(name); }));
+    return run(argc, argv, say);
+  } catch (const std::bad_alloc&) {  // before the texts could be made
     return report("out of memory");
   }
 }

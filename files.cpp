@@ -9,8 +9,6 @@
 
 namespace {
 
-std::string quoted(const std::string& path) { return "'" + path + "'"; }
-
 // Writes every byte of the buffers, resuming after short writes and signals.
 // Returns false with errno set when the file refuses a write. A single
 // buffer goes through write(), which costs the kernel less than writev().
@@ -43,8 +41,15 @@ bool same_file(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
-failure system_failure(const std::string& what, int error) {
-  return failure(what + ": " + std::strerror(error));
+failure::failure(std::string_view form, std::vector<std::string> values)
+    : std::runtime_error(fill(form, values)),
+      form_(form),
+      values_(std::move(values)) {}
+
+failure system_failure(std::string_view form, std::vector<std::string> values,
+                       int error) {
+  values.emplace_back(std::strerror(error));
+  return failure(form, std::move(values));
 }
 
 bool write_all(int fd, std::initializer_list<std::string_view> texts) {
@@ -66,22 +71,27 @@ int descriptor::close() { return ::close(std::exchange(fd_, -1)); }
 // line_reader
 
 line_reader::line_reader(const std::string& path)
-    : line_reader(path, "input file " + quoted(path),
-                  ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    : line_reader(path, false, ::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
 
 line_reader line_reader::standard_input(const std::string& name) {
-  return line_reader(name, "standard input", ::dup(STDIN_FILENO));
+  return line_reader(name, true, ::dup(STDIN_FILENO));
 }
 
-// Takes over fd, opened on the input that what describes; throws failure
-// when it is not open.
-line_reader::line_reader(std::string path, std::string what, int fd)
-    : path_(std::move(path)), what_(std::move(what)), fd_(fd) {
-  if (fd_.get() < 0 || ::fstat(fd_.get(), &status_) != 0)
-    throw system_failure("cannot open " + what_, errno);
-  // A directory opens for reading but holds no lines.
-  if (S_ISDIR(status_.st_mode))
-    throw system_failure("cannot open " + what_, EISDIR);
+// Takes over fd, opened on the input file path or on standard input; throws
+// failure when it is not open.
+line_reader::line_reader(std::string path, bool standard, int fd)
+    : path_(std::move(path)), standard_(standard), fd_(fd) {
+  const int error = fd_.get() < 0 || ::fstat(fd_.get(), &status_) != 0
+                        ? errno
+                    : S_ISDIR(status_.st_mode)
+                        ? EISDIR  // it opens for reading but holds no lines
+                        : 0;
+  if (error == 0) return;
+  if (standard_)
+    throw system_failure(message("cannot open standard input: {1}"), {},
+                         error);
+  throw system_failure(message("cannot open input file '{1}': {2}"), {path_},
+                       error);
 }
 
 bool line_reader::next(std::string_view& record) {
@@ -131,7 +141,13 @@ void line_reader::fill() {
       at_end_ = true;
       return;
     }
-    if (errno != EINTR) throw system_failure("cannot read " + what_, errno);
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (standard_)
+      throw system_failure(message("cannot read standard input: {1}"), {},
+                           error);
+    throw system_failure(message("cannot read input file '{1}': {2}"),
+                         {path_}, error);
   }
 }
 
@@ -185,14 +201,17 @@ int line_writer::open_for_writing(const std::string& path,
 void line_writer::refuse_input(const struct stat& status,
                                const line_reader& input) {
   if (same_file(status, input.status()))
-    throw failure("cannot open output file " + quoted(path_) +
-                  ": it is the input file " + quoted(input.path()));
+    throw failure(
+        message("cannot open output file '{1}': it is the input file '{2}'"),
+        {path_, input.path()});
 }
 
 void line_writer::fail_to_open(int error) {
-  throw system_failure("cannot open output file " + quoted(path_), error);
+  throw system_failure(message("cannot open output file '{1}': {2}"), {path_},
+                       error);
 }
 
 void line_writer::fail_to_write(int error) {
-  throw system_failure("cannot write output file " + quoted(path_), error);
+  throw system_failure(message("cannot write output file '{1}': {2}"),
+                       {path_}, error);
 }

@@ -22,15 +22,31 @@
 #include <utility>
 #include <vector>
 
+#include "messages.h"
+
 // The one error type of a run. what() says what failed and why, without the
 // program name: "cannot open input file 'in.txt': No such file or directory".
+// Made from a form, an English text with {1}, {2}, ... for values (see
+// messages.h), so that a front end can say the same in its reader's
+// language.
 class failure : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  failure(std::string_view form, std::vector<std::string> values);
+  explicit failure(std::string_view what) : failure(what, {}) {}
+
+  // The English text with its places, and what goes into them.
+  const std::string& form() const { return form_; }
+  const std::vector<std::string>& values() const { return values_; }
+
+ private:
+  std::string form_;
+  std::vector<std::string> values_;
 };
 
-// "<what>: <the system's text for error>".
-failure system_failure(const std::string& what, int error);
+// A failure of the system: form, whose last place is for the system's text
+// for error, filled with values and that text.
+failure system_failure(std::string_view form, std::vector<std::string> values,
+                       int error);
 
 // Writes every byte of the texts, in order, to the open file descriptor fd,
 // resuming after short writes and signals. Returns false, with errno set,
@@ -78,11 +94,11 @@ class line_reader {
   bool next(std::string_view& record);
 
  private:
-  line_reader(std::string path, std::string what, int fd);
+  line_reader(std::string path, bool standard, int fd);
   void fill();
 
   std::string path_;
-  std::string what_;  // "input file 'in.txt'" or "standard input"
+  bool standard_;  // standard input, not a file by its name
   descriptor fd_;
   struct stat status_ {};
   std::vector<char> buffer_;

@@ -119,8 +119,11 @@ constexpr std::string_view kVersion = "fdkeep " FDKEEP_VERSION "\n";
 // Prints the answer to --help or --version. Throws failure when standard
 // output refuses it, so that a lost answer does not pass for success.
 int answer(std::initializer_list<std::string_view> texts) {
-  if (!write_all(STDOUT_FILENO, texts))
-    throw system_failure("cannot write standard output", errno);
+  if (!write_all(STDOUT_FILENO, texts)) {
+    const int error = errno;
+    throw system_failure(message("cannot write standard output: {1}"), {},
+                         error);
+  }
   return kExitSuccess;
 }
 

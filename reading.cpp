@@ -45,8 +45,8 @@ void input_reader::add_schema(std::string_view line) {
 void input_reader::add_dependency(std::string_view line) {
   const size_t arrow = line.find(kArrow);
   if (arrow == std::string_view::npos)
-    throw failure(name_ + ":" + std::to_string(number_) +
-                  ": dependency has no \"->\"");
+    throw failure(message("{1}:{2}: dependency has no \"->\""),
+                  {name_, std::to_string(number_)});
   // A line that repeats a recent one sets the same dependency's right side
   // to the same row again: a line between them may have replaced it.
   const auto at = recent_dependencies_.place_of(line);
@@ -75,10 +75,10 @@ input input_reader::finish_cited() {
   return result;
 }
 
-input read_input(const std::string& path) {
+input read_input(const std::string& path, const std::string& standard_name) {
   if (path == "-") {
-    line_reader source = line_reader::standard_input("standard input");
-    return read_cited(source, "standard input");
+    line_reader source = line_reader::standard_input(standard_name);
+    return read_cited(source, standard_name);
   }
   line_reader source(path);
   return read_cited(source, path);

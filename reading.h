@@ -141,11 +141,12 @@ inline std::string_view line_of(std::string_view record) {
   return record.substr(0, record.size() - record.ends_with('\n'));
 }
 
-// Reads a whole input file, citing lines; the path "-" reads standard input.
-// Throws failure when the input cannot be opened or read, or when a
-// dependency line has no "->" (the message names the line); throws
-// std::bad_alloc when memory runs out.
-input read_input(const std::string& path);
+// Reads a whole input file, citing lines; the path "-" reads standard input,
+// called standard_name in messages. Throws failure when the input cannot be
+// opened or read, or when a dependency line has no "->" (the message names
+// the line); throws std::bad_alloc when memory runs out.
+input read_input(const std::string& path,
+                 const std::string& standard_name = "standard input");
 
 // The same for an input held in memory; name stands for it in messages.
 input read_input_text(std::string_view text, const std::string& name);

@@ -2,6 +2,15 @@
 # tests and the browser page (web/CMakeLists.txt), so that each builds the
 # one reading and the one analysis.
 set(FDKEEP_ENGINE_SOURCES
-  schema.cpp model.cpp files.cpp reading.cpp graph.cpp classes.cpp closure.cpp
+  messages.cpp schema.cpp model.cpp files.cpp reading.cpp graph.cpp classes.cpp closure.cpp
   rules.cpp
   preservation_test.cpp derivation.cpp preservation.cpp main.cpp explain.cpp)
+
+# The Hungarian catalogue, built in as a string (catalogue.cpp.in) by the
+# tree that includes this; CMake reads po/hu.po again whenever it changes.
+set(FDKEEP_GENERATED_SOURCES ${CMAKE_CURRENT_BINARY_DIR}/catalogue_hu.cpp)
+file(READ ${CMAKE_CURRENT_LIST_DIR}/po/hu.po FDKEEP_HU_PO)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/catalogue.cpp.in
+               ${CMAKE_CURRENT_BINARY_DIR}/catalogue_hu.cpp @ONLY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+             ${CMAKE_CURRENT_LIST_DIR}/po/hu.po)

@@ -65,8 +65,13 @@ outcome run_program(const std::string& program,
   argv.push_back(nullptr);
   std::vector<std::string> entries(environment);
   std::vector<char*> envp;
-  for (char** entry = environ; *entry != nullptr; ++entry)
-    envp.push_back(*entry);
+  // The language comes only from what a test gives, whatever the machine's.
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view name(*entry);
+    if (!name.starts_with("LC_ALL=") && !name.starts_with("LC_MESSAGES=") &&
+        !name.starts_with("LANG="))
+      envp.push_back(*entry);
+  }
   for (std::string& entry : entries) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
