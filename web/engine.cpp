@@ -9,6 +9,7 @@
 #include "explain.h"
 #include "files.h"
 #include "main.h"
+#include "messages.h"
 
 struct fdkeep_reply {
   int outcome = kDone;
@@ -18,9 +19,10 @@ struct fdkeep_reply {
 namespace {
 
 // Runs work, which fills the bytes of a fresh reply, and turns fdkeep's
-// failures into outcomes: a rejected line leaves its message as the bytes.
+// failures into outcomes: a rejected line leaves its message as the bytes,
+// in the language of say (English without one).
 template <typename Work>
-fdkeep_reply* answer(Work work) {
+fdkeep_reply* answer(Work work, const messages* say = nullptr) {
   fdkeep_reply* reply = new (std::nothrow) fdkeep_reply;
   if (reply == nullptr) return nullptr;
   try {
@@ -28,7 +30,8 @@ fdkeep_reply* answer(Work work) {
   } catch (const failure& error) {
     reply->outcome = kRejected;
     try {
-      reply->bytes = error.what();
+      reply->bytes = say == nullptr ? std::string(error.what())
+                                    : fill((*say)(error.form()), error.values());
     } catch (const std::bad_alloc&) {
       reply->outcome = kOutOfMemory;
     }
@@ -54,13 +57,29 @@ EMSCRIPTEN_KEEPALIVE fdkeep_reply* fdkeep_check(const char* bytes, size_t size,
 
 EMSCRIPTEN_KEEPALIVE fdkeep_reply* fdkeep_explain(const char* bytes,
                                                   size_t size, const char* name,
-                                                  size_t name_size, int json) {
-  return answer([&](std::string& explanation) {
-    const std::string called(name, name_size);
-    const input in = read_input_text(std::string_view(bytes, size), called);
-    write_explanation(
-        in, called, json ? explanation_format::json : explanation_format::text,
-        [&](std::string_view text) { explanation += text; });
+                                                  size_t name_size, int json,
+                                                  int hungarian) {
+  try {
+    const messages say(hungarian ? language::hungarian : language::english);
+    return answer(
+        [&](std::string& explanation) {
+          const std::string called(name, name_size);
+          const input in =
+              read_input_text(std::string_view(bytes, size), called);
+          write_explanation(
+              in, called,
+              json ? explanation_format::json : explanation_format::text,
+              [&](std::string_view text) { explanation += text; });
+        },
+        &say);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+EMSCRIPTEN_KEEPALIVE fdkeep_reply* fdkeep_catalogue() {
+  return answer([](std::string& catalogue) {
+    catalogue = hungarian_catalogue();
   });
 }
 

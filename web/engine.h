@@ -35,9 +35,14 @@ fdkeep_reply* fdkeep_check(const char* bytes, size_t size, const char* name,
                            size_t name_size);
 
 // What fdkeep-explain writes for the same input, as text (json 0) or as
-// JSON (json 1), in UTF-8.
+// JSON (json 1), in UTF-8; with hungarian 1, as it writes under a Hungarian
+// locale (the JSON is the same in both languages).
 fdkeep_reply* fdkeep_explain(const char* bytes, size_t size, const char* name,
-                             size_t name_size, int json);
+                             size_t name_size, int json, int hungarian);
+
+// The Hungarian catalogue that the texts come from (po/hu.po), for the
+// page's own texts.
+fdkeep_reply* fdkeep_catalogue();
 
 // The outcome of reply; kOutOfMemory for a null reply.
 int fdkeep_outcome(const fdkeep_reply* reply);

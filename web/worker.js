@@ -96,7 +96,7 @@ function answer(engine, { id, name, bytes, json }) {
 
   started = performance.now();
   const explained = callEngine(engine, engine._fdkeep_explain, bytes, name,
-                               json ? 1 : 0);
+                               json ? 1 : 0, 0);
   if (explained.outcome !== kDone) return failed(id, "out of memory");
   const text = explained.bytes.buffer;
   const reply = { id, step: "explanation", text };
