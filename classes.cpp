@@ -11,7 +11,10 @@ namespace {
 // per name, the number of its component; empty when every component is a
 // single name. Tarjan's algorithm, with an explicit stack of (name, next
 // edge) instead of recursion.
-std::vector<number> components(const numbered_input& model, size_t width) {
+// Kept out of line: inlined under link-time optimisation, it draws a false
+// warning from GCC 12 about freeing its vectors.
+[[gnu::noinline]] std::vector<number> components(const numbered_input& model,
+                                                size_t width) {
   // The edges, grouped by the name they leave, by counting.
   std::vector<number> first_edge(width + 1, 0), edges;
   for (size_t d = 0; d < model.left.size(); ++d)
@@ -141,4 +144,48 @@ name_classes::name_classes(const dependency_graph& graph) {
     links_[at[a]++] = l;
     links_[at[l.attribute]++] = {a, l.schema};
   }
+  root_trees(width);
+}
+
+// Roots each tree at its first name: every other name gets the link to its
+// parent, and its depth, by a walk from the root.
+void name_classes::root_trees(size_t width) {
+  parent_.assign(width, {kNone, kNone});
+  depth_.assign(width, 0);
+  std::vector<number> stack;
+  for (number root = 0; root < width; ++root) {
+    if (parent_[root].attribute != kNone || links(root).empty()) continue;
+    parent_[root] = {root, kNone};  // seen; a root is its own parent
+    stack.push_back(root);
+    while (!stack.empty()) {
+      const number a = stack.back();
+      stack.pop_back();
+      for (const link& l : links(a)) {
+        if (parent_[l.attribute].attribute != kNone) continue;
+        parent_[l.attribute] = {a, l.schema};
+        depth_[l.attribute] = depth_[a] + 1;
+        stack.push_back(l.attribute);
+      }
+    }
+  }
+}
+
+void name_classes::path(number from, number to, std::vector<link>& steps) const {
+  steps.clear();
+  // The name where the two ways up meet.
+  number a = from, b = to;
+  while (a != b) {
+    if (depth_[a] == 0 && depth_[b] == 0) return;  // not one class
+    if (depth_[a] >= depth_[b]) {
+      a = parent_[a].attribute;
+    } else {
+      b = parent_[b].attribute;
+    }
+  }
+  for (; from != a; from = parent_[from].attribute)
+    steps.push_back({parent_[from].attribute, parent_[from].schema});
+  const size_t down = steps.size();
+  for (; to != a; to = parent_[to].attribute)
+    steps.push_back({to, parent_[to].schema});
+  std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(down), steps.end());
 }

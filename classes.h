@@ -12,7 +12,9 @@
 //
 // What it costs: O(M + S) time and memory once per run, M the total size of
 // the dependencies and S that of the schemas: the strongly connected
-// components of the one-name dependencies, then one pass over the schemas.
+// components of the one-name dependencies, then one pass over the schemas,
+// and one walk of each tree from its root; a way between two names costs
+// the links from each up to where they meet.
 #ifndef FDKEEP_CLASSES_H_
 #define FDKEEP_CLASSES_H_
 
@@ -45,10 +47,20 @@ class name_classes {
             links_.data() + first_link_[attribute + 1]};
   }
 
+  // The way along links from name from to name to, of one class: puts into
+  // steps each name after from, in order, with the schema of the link that
+  // reaches it (none for names of two classes). Costs the length of the
+  // ways up from both to where they meet.
+  void path(number from, number to, std::vector<link>& steps) const;
+
  private:
+  void root_trees(size_t width);
+
   std::vector<number> class_of_;
   std::vector<number> first_link_;  // per name, and one past the last
   std::vector<link> links_;
+  std::vector<link> parent_;     // per name: its parent and their link
+  std::vector<number> depth_;    // per name: links to the root
   bool any_ = false;
 };
 

@@ -62,7 +62,14 @@ preservation_test::result preservation_test::decide(number dependency,
   if (wanted_left_ == 0) return result::within_left_side;
   holder_ = rules_.holder(dependency);
   if (holder_ != kNone) return result::inside_one_schema;
-  if (trace == nullptr && within_classes(left)) return verified(dependency);
+  // The classes are found once: for the first test that needs closures, or
+  // the first traced one, whose derivation they can shorten.
+  if (!classes_ && trace != nullptr) classes_.emplace(graph_);
+  if (within_classes(left)) {
+    if (trace == nullptr) return verified(dependency);
+    derive_along_links(left);
+    return result::derived;
+  }
 
   bounded_ = false;
   rules_.start([&](number rule) { return fire(rule); });
@@ -118,13 +125,13 @@ preservation_test::result preservation_test::verified(number dependency) {
   return result::derived;
 }
 
-// Readies the closures for a test: made, with the classes of names, on the
-// first test that needs them, emptied for every later one.
+// Readies the closures for a test: made on the first test that needs them,
+// emptied for every later one.
 void preservation_test::start_closures() {
   if (!bound_) {
     bound_.emplace(graph_.closing(), graph_.name_count(), work_);
     nodes_.emplace(graph_, work_);
-    classes_.emplace(graph_);
+    if (!classes_) classes_.emplace(graph_);
   }
   seen_.clear();
   answered_.clear();
@@ -160,6 +167,27 @@ bool preservation_test::within_classes(std::span<const number> left) {
   return std::all_of(
       wanted_.members().begin(), wanted_.members().end(),
       [&](number a) { return left_classes_.marked(classes_->class_of(a)); });
+}
+
+// The right side lies in the classes of the left side: each of its names
+// joins Z along the links from the name of the left side in its class, so
+// that a trace shows only the way to it.
+void preservation_test::derive_along_links(std::span<const number> left) {
+  for (number attribute : wanted_.members()) {
+    if (derived_.contains(attribute)) continue;
+    const number c = classes_->class_of(attribute);
+    const auto from = std::find_if(left.begin(), left.end(), [&](number a) {
+      return classes_->class_of(a) == c;
+    });
+    classes_->path(*from, attribute, path_);
+    work_.names += left.size() + path_.size();
+    number cause = *from;
+    for (const name_classes::link& step : path_) {
+      if (!derived_.contains(step.attribute))
+        derive(step.attribute, {step.schema, step.attribute, kLinked, cause});
+      cause = step.attribute;
+    }
+  }
 }
 
 // Takes into Z the names linked to those that joined Z since last time, and

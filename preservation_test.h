@@ -102,6 +102,7 @@ class preservation_test {
   void start_closures();
   void derive_only(std::span<const number> left);
   bool within_classes(std::span<const number> left);
+  void derive_along_links(std::span<const number> left);
   bool apply_rules();
   bool follow_links(number attribute);
   bool fire(number rule);
@@ -180,6 +181,7 @@ class preservation_test {
   std::vector<std::pair<number, number>> grows_;  // schema, attribute
   size_t grow_head_ = 0;
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
+  std::vector<name_classes::link> path_;  // a way along links
   marks traced_;
   size_t state_limit_;
   std::vector<joined>* trace_ = nullptr;

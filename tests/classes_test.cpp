@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,31 @@ class classes_of {
       EXPECT_EQ(ends[c], names[c] == 0 ? 0 : 2 * (names[c] - 1));
   }
 
+  // Between any two names of a class, the way goes link by link from one
+  // to the other, and no name on it twice.
+  void expect_ways() const {
+    if (!classes_.any()) return;
+    std::vector<name_classes::link> steps;
+    for (number a = 0; a < graph_.name_count(); ++a)
+      for (number b = 0; b < graph_.name_count(); ++b) {
+        if (classes_.class_of(a) != classes_.class_of(b)) continue;
+        classes_.path(a, b, steps);
+        number at = a;
+        std::vector<bool> met(graph_.name_count());
+        met[a] = true;
+        for (const name_classes::link& step : steps) {
+          const auto links = classes_.links(at);
+          EXPECT_TRUE(std::any_of(links.begin(), links.end(), [&](auto l) {
+            return l.attribute == step.attribute && l.schema == step.schema;
+          }));
+          EXPECT_FALSE(met[step.attribute]);
+          met[step.attribute] = true;
+          at = step.attribute;
+        }
+        EXPECT_EQ(at, b);
+      }
+  }
+
  private:
   input in_;
   dependency_graph graph_;
@@ -68,6 +94,9 @@ TEST(Classes, JoinNamesOfASchemaThatDeriveEachOtherAlone) {
       // schemas link them one pair at a time.
       {"a,c\nb,c\n\na->b\nb->a\n", {}, {"a b", "a c"}},
       {"a,b\nb,c\n\na->b\nb->c\nc->a\n", {"a b", "b c", "a c"}, {}},
+      {"c,d\na,b\nd,e\nb,c\n\na->b\nb->c\nc->d\nd->e\ne->a\n",
+       {"a e", "b d"},
+       {}},
       // One way only, or through a left side of two names: apart.
       {"a,b\n\na->b\n", {}, {"a b"}},
       {"a,b,c\n\na,c->b\nb->a\n", {}, {"a b"}},
@@ -82,6 +111,7 @@ TEST(Classes, JoinNamesOfASchemaThatDeriveEachOtherAlone) {
     for (const std::string& pair : c.apart)
       EXPECT_FALSE(classes.together(pair)) << pair;
     classes.expect_a_forest();
+    classes.expect_ways();
   }
 }
 
