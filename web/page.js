@@ -229,6 +229,7 @@
       if (event.data.catalogue && !language.catalogue) {
         language.catalogue = readCatalogue(event.data.catalogue);
         render();
+        showPage();
       }
       if (worker === state.worker) received(event.data);
     };
@@ -817,6 +818,14 @@
     goToLine(Number(link.dataset.line));
   });
 
+  // A reader of Hungarian sees no English while the catalogue comes: the
+  // page waits for it, a second at most (an engine that fails to start
+  // leaves the page English).
+  function showPage() { document.documentElement.classList.remove("waiting"); }
+  if (language.chosen === "hu") {
+    document.documentElement.classList.add("waiting");
+    setTimeout(showPage, 1000);
+  }
   render();
   setStatus(() => message("Starting the engine…"));
   startEngine();
