@@ -80,7 +80,7 @@ const browsers = {
     }, dark),
     preferHungarian: () => browser.connection.send(
         "emulation.setLocaleOverride",
-        { locale: "hu-HU", contexts: [page.mainFrame()._id] }),
+        { locale: "hu-HU", userContexts: ["default"] }),
   },
 };
 
