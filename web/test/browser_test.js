@@ -640,6 +640,12 @@ for (const [name, its] of Object.entries(browsers)) describe(name, () => {
     const zip = fs.readFileSync(path.join(sourceDir, "examples",
                                           "zip-codes.txt"));
     await expectLikeNative("zip-codes.txt", zip);
+    // A result of the input before stays so marked, in its own language.
+    await page.type("#input", "x");
+    await page.click("[data-language=hu]");
+    assert.equal((await resultShown()).result, "marked");
+    assert.equal((await languages()).explanation, "en");
+    await page.click("[data-language=en]");
     await page.reload();
     await checked(0);
     assert.equal((await languages()).page, "en");
