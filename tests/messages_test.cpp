@@ -63,28 +63,78 @@ TEST(Messages, ReadsTheCatalogueFormat) {
   EXPECT_EQ(entries, expected);
 }
 
-// The texts marked in the code, as the compiler reads their literals.
-std::set<std::string> marked_texts() {
-  const std::regex call(R"re(message\(\s*((?:"(?:[^"\\]|\\.)*"\s*)+)\))re");
+// A literal's text as the catalogue holds it: the escapes of C++ and of
+// JavaScript are the catalogue's, and are read the same way.
+std::string literal_text(const std::string& literal) {
+  return read_po("msgid \"" + literal + "\"\nmsgstr \"x\"\n").at(0).first;
+}
+
+// The texts of message() calls in code: of C++, and of the page's
+// JavaScript, which may join literals with + and give values after a comma.
+void add_called(const std::string& code, std::set<std::string>& texts) {
+  const std::regex call(
+      R"re(message\(\s*((?:"(?:[^"\\]|\\.)*"\s*\+?\s*)+)[,)])re");
   const std::regex literal(R"re("((?:[^"\\]|\\.)*)")re");
+  for (std::sregex_iterator m(code.begin(), code.end(), call), end; m != end;
+       ++m) {
+    const std::string literals = (*m)[1];
+    std::string text;
+    for (std::sregex_iterator l(literals.begin(), literals.end(), literal);
+         l != end; ++l)
+      text += (*l)[1];
+    texts.insert(literal_text(text));
+  }
+}
+
+// The texts of the page's elements marked data-message, as the page reads
+// them: the element's text up to its end tag, each child element as {1},
+// {2}, ..., blanks and line ends run together into one blank.
+std::set<std::string> marked_in_page(std::string html) {
+  html = std::regex_replace(html, std::regex(R"re(<!--[\s\S]*?-->)re"), "");
+  const std::regex child(R"re(<(\w+)\b[^>]*>[\s\S]*?</\1>)re");
+  std::set<std::string> texts;
+  for (size_t at = html.find(" data-message"); at != std::string::npos;
+       at = html.find(" data-message", at + 1)) {
+    const size_t tag = html.rfind('<', at);
+    const size_t name_end = html.find_first_of(" \n", tag);
+    const std::string name = html.substr(tag + 1, name_end - tag - 1);
+    const size_t start = html.find('>', at) + 1;
+    const std::string content =
+        html.substr(start, html.find("</" + name + ">", start) - start);
+    std::string text;
+    int children = 0;
+    auto from = content.cbegin();
+    for (std::sregex_iterator c(content.begin(), content.end(), child), end;
+         c != end; ++c) {
+      text.append(from, (*c)[0].first);
+      text += "{" + std::to_string(++children) + "}";
+      from = (*c)[0].second;
+    }
+    text.append(from, content.cend());
+    text = std::regex_replace(text, std::regex("[ \t\n]+"), " ");
+    text = text.substr(text.find_first_not_of(' '));
+    text = text.substr(0, text.find_last_not_of(' ') + 1);
+    EXPECT_EQ(text.find_first_of("<&"), std::string::npos) << text;
+    texts.insert(text);
+  }
+  return texts;
+}
+
+// The texts marked in the programs' code and in the page.
+std::set<std::string> marked_texts() {
   std::set<std::string> texts;
   for (const auto& entry :
        std::filesystem::directory_iterator(FDKEEP_SOURCE_DIR)) {
     const std::string path = entry.path().string();
-    if (!path.ends_with(".cpp") && !path.ends_with(".h")) continue;
-    const std::string code = read_file(path);
-    for (std::sregex_iterator m(code.begin(), code.end(), call), end; m != end;
-         ++m) {
-      const std::string literals = (*m)[1];
-      std::string text;
-      for (std::sregex_iterator l(literals.begin(), literals.end(), literal);
-           l != end; ++l)
-        text += (*l)[1];
-      // The literals' escapes are the catalogue's: read them the same way.
-      texts.insert(read_po("msgid \"" + text + "\"\nmsgstr \"x\"\n")
-                       .at(0).first);
-    }
+    if (path.ends_with(".cpp") || path.ends_with(".h"))
+      add_called(read_file(path), texts);
   }
+  const std::string web = FDKEEP_SOURCE_DIR "/web/";
+  std::set<std::string> page;
+  add_called(read_file(web + "page.js"), page);
+  page.merge(marked_in_page(read_file(web + "index.html")));
+  EXPECT_GT(page.size(), 40u) << "the page's texts";
+  texts.merge(page);
   return texts;
 }
 

@@ -1,8 +1,8 @@
 // fdkeep's page: takes an input (typed, a shipped example or an opened
 // file), hands its bytes to fdkeep's engine in a worker, and shows the
 // verdict, the output file to download and the explanation of every
-// dependency. Loaded after examples.js (fdkeepExamples) and engine.js
-// (fdkeepWorker).
+// dependency, in English or Hungarian. Loaded after examples.js
+// (fdkeepExamples) and engine.js (fdkeepWorker).
 "use strict";
 
 (() => {
@@ -32,6 +32,20 @@
     more: element("more"),
   };
 
+  // The page's texts are written in English; the Hungarian ones come from
+  // the catalogue that the engine holds, po/hu.po. An element marked
+  // data-message holds an English text, in which each child element stands
+  // as {1}, {2}, ... in order. Texts that the code writes are message()
+  // calls on English literals. Both are found by a test that checks each
+  // against the catalogue.
+  const kLanguageKey = "fdkeep-language";
+  const language = {
+    chosen: chosenLanguage(),  // "en" or "hu"
+    catalogue: null,           // Map: English -> Hungarian, once it has come
+    marked: [...document.querySelectorAll("[data-message]")].map(markedText),
+    shown: new Map(),          // element -> make(): see show()
+  };
+
   // The page's one state: the input, the engine and the check under way.
   const state = {
     name: kTypedName,  // the input's name, as the command line's file name
@@ -50,6 +64,158 @@
     shown: null,       // the explanation on display (see showExplanation)
   };
 
+  // --- Language -------------------------------------------------------------
+
+  // The reader's choice, if remembered; otherwise the first of the browser's
+  // languages that is English or Hungarian; otherwise English.
+  function chosenLanguage() {
+    try {
+      const remembered = localStorage.getItem(kLanguageKey);
+      if (remembered === "en" || remembered === "hu") return remembered;
+    } catch (unavailable) {
+      // Storage may be turned off; the browser's languages decide.
+    }
+    for (const tag of navigator.languages || [navigator.language || ""]) {
+      const primary = String(tag).toLowerCase().split("-")[0];
+      if (primary === "en" || primary === "hu") return primary;
+    }
+    return "en";
+  }
+
+  // The language that the page's texts are shown in: Hungarian only once
+  // the catalogue has come from the engine.
+  function pageLanguage() {
+    return language.chosen === "hu" && language.catalogue ? "hu" : "en";
+  }
+
+  // The entries of a catalogue in the PO format, as a Map from msgid to
+  // msgstr, C escapes resolved and continued lines joined; without the
+  // header, fuzzy entries and entries not translated.
+  function readCatalogue(po) {
+    const entries = new Map();
+    let entry = null;  // {id, str, fuzzy}, and which string a "..." continues
+    const unquote = (quoted) => quoted.slice(1, -1).replace(
+        /\\(.)/g, (_, c) => ({ n: "\n", t: "\t", r: "\r" })[c] || c);
+    const end = () => {
+      if (entry && entry.id && entry.str && !entry.fuzzy)
+        entries.set(entry.id, entry.str);
+      entry = null;
+    };
+    let fuzzy = false;
+    for (const line of po.split(/\r?\n/)) {
+      let m;
+      if (line.startsWith("#") && entry && entry.current) end();
+      if (line.startsWith("#,") && /\bfuzzy\b/.test(line)) fuzzy = true;
+      if ((m = /^msgid (".*")\s*$/.exec(line))) {
+        if (entry) end();
+        entry = { id: unquote(m[1]), str: "", fuzzy, current: "id" };
+        fuzzy = false;
+      } else if ((m = /^msgstr (".*")\s*$/.exec(line)) && entry) {
+        entry.str = unquote(m[1]);
+        entry.current = "str";
+      } else if ((m = /^(".*")\s*$/.exec(line)) && entry) {
+        entry[entry.current] += unquote(m[1]);
+      } else if (line.trim() === "") {
+        end();
+        fuzzy = false;
+      }
+    }
+    end();
+    return entries;
+  }
+
+  // english in the page's language, with {1}, {2}, ... replaced by values,
+  // texts or nodes. Every text that the code shows goes through here as a
+  // literal. Returns a text when the values are all texts, and otherwise a
+  // list of texts and nodes.
+  function message(english, ...values) {
+    const text = pageLanguage() === "hu" &&
+                 language.catalogue.get(english) || english;
+    const parts = text.split(/\{(\d+)\}/);
+    for (let i = 1; i < parts.length; i += 2) {
+      const value = values[Number(parts[i]) - 1];
+      parts[i] = value === undefined ? "{" + parts[i] + "}"
+          : value instanceof Node ? value : String(value);
+    }
+    return parts.every((part) => typeof part === "string")
+        ? parts.join("") : parts.filter((part) => part !== "");
+  }
+
+  // An element marked data-message: its English text and its children.
+  function markedText(element) {
+    const children = [];
+    let english = "";
+    for (const node of element.childNodes) {
+      if (node.nodeType === Node.ELEMENT_NODE) {
+        children.push(node);
+        english += "{" + children.length + "}";
+      } else if (node.nodeType === Node.TEXT_NODE) {
+        english += node.data;
+      }
+    }
+    english = english.replace(/[ \t\n]+/g, " ").trim();
+    return { element, english, children };
+  }
+
+  function put(element, content) {
+    element.replaceChildren(...[content].flat(Infinity));
+  }
+
+  // Shows what make() returns (a message) in element, and makes it again
+  // whenever the language changes.
+  function show(element, make) {
+    language.shown.set(element, make);
+    put(element, make());
+  }
+
+  // A part of a text that is in a language of its own, such as the verdict,
+  // which is always Hungarian.
+  function inLanguage(lang, text) {
+    const span = document.createElement("span");
+    span.lang = lang;
+    span.textContent = text;
+    return span;
+  }
+
+  function amount(n) {
+    return n.toLocaleString(pageLanguage());
+  }
+
+  // Shows every text of the page in its language.
+  function render() {
+    const lang = pageLanguage();
+    document.documentElement.lang = lang;
+    for (const { element, english, children } of language.marked)
+      put(element, message(english, ...children));
+    for (const [element, make] of language.shown) put(element, make());
+    ui.working.setAttribute("aria-label", message("working"));
+    for (const button of document.querySelectorAll("[data-language]"))
+      button.setAttribute("aria-pressed",
+                          String(button.dataset.language === language.chosen));
+  }
+
+  // The reader chose a language: it is remembered, the page's texts change
+  // and the explanation is asked for again in it. A check under way starts
+  // again; a result of the input beside it is checked again. A result of
+  // an earlier input, which says so, keeps the language it was made in.
+  function choose(chosen) {
+    if (chosen === language.chosen) return;
+    language.chosen = chosen;
+    try {
+      localStorage.setItem(kLanguageKey, chosen);
+    } catch (unavailable) {
+      // Not remembered, then.
+    }
+    render();
+    const current = !ui.result.hidden && ui.stale.hidden;
+    if (state.running) {
+      stop(() => "");
+      check({ scroll: false });
+    } else if (current) {
+      check({ scroll: false });
+    }
+  }
+
   // --- The engine ---------------------------------------------------------
 
   const workerSource = "(" + fdkeepWorker.toString() + ")();";
@@ -60,6 +226,11 @@
     const worker = new Worker(url);
     worker.onmessage = (event) => {
       if (event.data.step === "ready") URL.revokeObjectURL(url);
+      if (event.data.catalogue && !language.catalogue) {
+        language.catalogue = readCatalogue(event.data.catalogue);
+        render();
+        showPage();
+      }
       if (worker === state.worker) received(event.data);
     };
     worker.onerror = (event) => {
@@ -76,40 +247,43 @@
     startEngine();
   }
 
-  function received(message) {
+  function received(reply) {
     const running = state.running;
-    if (message.step === "ready") {
+    if (reply.step === "ready") {
       // A check sent before the engine was ready starts now. An engine
       // started again after Stop or a failure leaves the status alone.
       if (running) running.started = Math.max(running.started,
                                               performance.now());
-      else if (!state.started) setStatus("Ready.");
+      else if (!state.started) setStatus(() => message("Ready."));
       state.started = true;
       return;
     }
-    if (message.step === "failed") {
+    if (reply.step === "failed") {
       // A worker that failed may be in any state: the next check starts a
-      // new one, and a failed check starts one at once.
+      // new one, and a failed check starts one at once. The worker's reason
+      // is English.
       state.broken = true;
+      const reason = () => reply.message === "out of memory"
+          ? message("out of memory") : inLanguage("en", reply.message);
       if (!running) {
-        setStatus("The engine failed: " + message.message + ".");
-      } else if (message.id === undefined || message.id === running.id) {
+        setStatus(() => message("The engine failed: {1}.", reason()));
+      } else if (reply.id === undefined || reply.id === running.id) {
         restartEngine();
-        finish("The check failed: " + message.message + ".");
+        finish(() => message("The check failed: {1}.", reason()));
       }
       return;
     }
-    if (!running || message.id !== running.id) return;  // a stopped check
-    if (message.step === "verdict" && message.outcome === "rejected") {
-      finish(showRejected(message.message, running));
+    if (!running || reply.id !== running.id) return;  // a stopped check
+    if (reply.step === "verdict" && reply.outcome === "rejected") {
+      finish(showRejected(reply.message, running));
       bringIntoView(running);
-    } else if (message.step === "verdict") {
-      running.said = showVerdict(new Uint8Array(message.output), running);
+    } else if (reply.step === "verdict") {
+      running.said = showVerdict(new Uint8Array(reply.output), running);
       running.checkedMs = performance.now() - running.started;
-      setStatus(running.said + " Explaining…");
+      setStatus(() => [running.said(), " ", message("Explaining…")]);
       bringIntoView(running);
-    } else if (message.step === "explanation") {
-      showExplanation(message, running);
+    } else if (reply.step === "explanation") {
+      showExplanation(reply, running);
       running.explainedMs = performance.now() - running.started;
       showTiming(running);
       finish(running.said);
@@ -122,23 +296,27 @@
     return state.fileBytes || new TextEncoder().encode(ui.input.value);
   }
 
-  // Checks the input as it is now. The result of an earlier input is taken
-  // away first: what the page shows always belongs to the input beside it.
-  function check() {
+  // Checks the input as it is now, and brings the verdict into view unless
+  // told not to. The result of an earlier input is taken away first: what
+  // the page shows always belongs to the input beside it. The explanation
+  // is asked for in the language chosen.
+  function check({ scroll = true } = {}) {
     if (state.running) return;
     if (state.broken) restartEngine();
     clearResult();
+    const lang = language.chosen;
     const running = { id: state.nextId++, name: state.name,
-                      typed: state.typed, latin2: state.latin2,
-                      bytes: inputBytes(),
-                      started: performance.now(), first: state.checks === 0 };
+                      typed: state.typed, latin2: state.latin2, lang,
+                      bytes: inputBytes(), started: performance.now(),
+                      scroll: scroll && state.checks > 0 };
     state.running = running;
     state.worker.postMessage({ id: running.id, name: running.name,
-                               bytes: running.bytes });
+                               bytes: running.bytes,
+                               hungarian: lang === "hu" });
     ui.check.disabled = true;
     ui.stop.hidden = false;
     ui.working.hidden = false;
-    setStatus("Checking…");
+    setStatus(() => message("Checking…"));
     const tick = () => {
       ui.elapsed.textContent = seconds(running.started);
     };
@@ -146,8 +324,8 @@
     running.ticker = setInterval(tick, 100);
   }
 
-  // Ends the check under way, if any, with status as its last word.
-  function stop(status = "Stopped.") {
+  // Ends the check under way, if any, with status() as its last word.
+  function stop(status = () => message("Stopped.")) {
     if (!state.running) return;
     restartEngine();
     finish(status);
@@ -167,10 +345,13 @@
     setStatus(status);
   }
 
-  function setStatus(text) { ui.status.textContent = text; }
+  // The status line says what make() returns, in the page's language.
+  function setStatus(make) { show(ui.status, make); }
 
   function seconds(since) {
-    return ((performance.now() - since) / 1000).toFixed(1) + " s";
+    return ((performance.now() - since) / 1000).toLocaleString(
+        pageLanguage(), { minimumFractionDigits: 1,
+                          maximumFractionDigits: 1 }) + " s";
   }
 
   // --- The verdict ----------------------------------------------------------
@@ -183,50 +364,58 @@
     return new TextDecoder("iso-8859-2").decode(output.subarray(start, end));
   }
 
-  // Shows the verdict in output, and returns it in words for the status.
+  // Shows the verdict in output, and returns a function that says it in
+  // words for the status. The verdict itself is Hungarian in every
+  // language.
   function showVerdict(output, running) {
     const verdict = verdictOf(output);
     const kept = !verdict.startsWith("nem ");
     newResult(kept ? "kept" : "lost");
-    ui.verdictLine.textContent = verdict;
+    show(ui.verdictLine, () => verdict);
     ui.verdictLine.lang = "hu";
-    ui.meaning.textContent = kept
-        ? "The decomposition preserves every dependency."
-        : "The decomposition does not preserve every dependency.";
+    const meaning = () => kept
+        ? message("The decomposition preserves every dependency.")
+        : message("The decomposition does not preserve every dependency.");
+    show(ui.meaning, meaning);
     const outputName = running.name.replace(/\.txt$/, "") + ".out";
     state.downloadUrl = URL.createObjectURL(
         new Blob([output], { type: "application/octet-stream" }));
     ui.download.href = state.downloadUrl;
     ui.download.download = outputName;
-    ui.download.textContent = "Download the output file (" + outputName +
-                              ", " + output.length.toLocaleString("en") +
-                              " bytes)";
+    show(ui.download, () => message(
+        "Download the output file ({1}, {2} bytes)", outputName,
+        amount(output.length)));
     ui.downloadLine.hidden = false;
-    return "Verdict: " + verdict + ". " + ui.meaning.textContent;
+    return () => message("Verdict: {1}. {2}", inLanguage("hu", verdict),
+                         meaning());
   }
 
   // fdkeep's message for a dependency line without "->" is
-  // "NAME:LINE: dependency has no "->"". A typed input has no file name,
-  // so fdkeep's words are quoted only for a file. Returns what the status
-  // says.
-  function showRejected(message, running) {
+  // "NAME:LINE: dependency has no "->"", always in English. A typed input
+  // has no file name, so fdkeep's words are quoted only for a file. Returns
+  // a function that says it for the status.
+  function showRejected(said, running) {
     newResult("rejected");
-    ui.verdictLine.textContent = "No verdict";
-    ui.verdictLine.lang = "en";
-    const rest = message.slice(running.name.length + 1);
+    show(ui.verdictLine, () => message("No verdict"));
+    ui.verdictLine.removeAttribute("lang");
+    const rest = said.slice(running.name.length + 1);
     const line = Number((/^(\d+): /.exec(rest) || [])[1]);
-    const where = line ? "line " + line : "a line";
-    ui.meaning.replaceChildren(
-        "fdkeep rejects ", running.typed ? "the input" : running.name,
-        " and writes no verdict: ", line ? lineLink(line, where) : where,
-        " is among the dependencies but has no ", code("->"), ".");
-    if (!running.typed)
-      ui.meaning.append(" It says:", document.createElement("br"),
-                        code("fdkeep: " + message));
+    const where = () => line ? lineLink(line, message("line {1}", line))
+                             : inLanguage("en", said);
+    show(ui.meaning, () => running.typed
+        ? message("fdkeep rejects the input and writes no verdict: {1} is " +
+                  "among the dependencies but has no {2}.", where(),
+                  code("->"))
+        : [message("fdkeep rejects {1} and writes no verdict: {2} is among " +
+                   "the dependencies but has no {3}.", running.name, where(),
+                   code("->")),
+           " ", message("It says:"), document.createElement("br"),
+           code("fdkeep: " + said, "en")]);
     ui.downloadLine.hidden = true;
-    ui.timing.textContent = "The check took " +
-        Math.round(performance.now() - running.started) + " ms.";
-    return "No verdict: " + where + " has no \"->\".";
+    const ms = Math.round(performance.now() - running.started);
+    show(ui.timing, () => message("The check took {1} ms.", amount(ms)));
+    return () => line ? message("No verdict: line {1} has no \"->\".", line)
+                      : message("No verdict");
   }
 
   function newResult(kind) {
@@ -244,7 +433,7 @@
     ui.why.hidden = true;
     markStale(false);
     ui.explanation.replaceChildren();
-    ui.timing.textContent = "";
+    show(ui.timing, () => "");
     ui.timing.removeAttribute("data-check-ms");
   }
 
@@ -259,41 +448,48 @@
   // After a check that the reader started, the verdict is scrolled into
   // view, whatever the width; the status line has already announced it.
   function bringIntoView(running) {
-    if (!running.first) ui.result.scrollIntoView({ block: "nearest" });
+    if (running.scroll) ui.result.scrollIntoView({ block: "nearest" });
   }
 
   function showTiming(running) {
-    ui.timing.dataset.checkMs = running.checkedMs.toFixed(1);
-    ui.timing.textContent =
-        "The verdict took " + Math.round(running.checkedMs) + " ms, the " +
-        "explanation " + Math.round(running.explainedMs) + " ms in all, on " +
-        "this machine.";
+    const { checkedMs, explainedMs } = running;
+    ui.timing.dataset.checkMs = checkedMs.toFixed(1);
+    show(ui.timing, () => message(
+        "The verdict took {1} ms, the explanation {2} ms in all, on this " +
+        "machine.", amount(Math.round(checkedMs)),
+        amount(Math.round(explainedMs))));
   }
 
-  function code(text) {
+  // Code, in lang when given (fdkeep's own messages are English).
+  function code(text, lang) {
     const c = document.createElement("code");
     c.textContent = text;
+    if (lang) c.lang = lang;
     return c;
   }
 
   // --- The explanation ------------------------------------------------------
 
-  // message: the worker's explanation, the text in UTF-8 cut into blocks.
-  function showExplanation(message, running) {
-    const text = new Uint8Array(message.text);
-    const blocks = message.blocks;
+  // reply: the worker's explanation, the text in UTF-8 cut into blocks, in
+  // the language that the check asked for.
+  function showExplanation(reply, running) {
+    const text = new Uint8Array(reply.text);
+    const blocks = reply.blocks;
     const count = blocks.length - 1;
     const decoder = new TextDecoder();
     state.shown = {
       count,
       block: (i) => decoder.decode(text.subarray(blocks[i], blocks[i + 1] - 1)),
-      lost: message.lost,
-      lostCount: message.lost.reduce((sum, lost) => sum + lost, 0),
+      lost: reply.lost,
+      lostCount: reply.lost.reduce((sum, lost) => sum + lost, 0),
+      citation: citationOf(reply.citation),
       latin2: running.latin2,
       next: 0,
     };
     ui.summary.textContent = decoder.decode(text.subarray(blocks[count]))
                                     .trim();
+    ui.summary.lang = running.lang;
+    ui.explanation.lang = running.lang;
     ui.why.hidden = false;
     ui.explanation.replaceChildren();
     showMore();
@@ -309,15 +505,15 @@
     for (; shown.next < shown.count && added < kPage; ++shown.next) {
       if (onlyLost && !shown.lost[shown.next]) continue;
       items.append(explained(shown.block(shown.next), shown.lost[shown.next],
-                             shown.latin2));
+                             shown.latin2, shown.citation));
       ++added;
     }
     ui.explanation.append(items);
     const total = onlyLost ? shown.lostCount : shown.count;
     const left = total - ui.explanation.childElementCount;
     ui.more.hidden = left <= 0;
-    ui.more.textContent = "Show " + Math.min(left, kPage) + " more (" +
-                          left.toLocaleString("en") + " not shown)";
+    show(ui.more, () => message("Show {1} more ({2} not shown)",
+                                amount(Math.min(left, kPage)), amount(left)));
   }
 
   function refilter() {
@@ -327,16 +523,24 @@
     showMore();
   }
 
-  // Where a line of an explained dependency cites an input line: its first
-  // line ("line N: " and the dependency's text), a step of a derivation
-  // (indented "line N: ") and the schema that holds both sides.
-  const kCitation =
-      /^( *|  preserved: both sides lie in one schema, )line (\d+): /;
+  // Where a line of an explained dependency cites an input line, in the
+  // explanation's language (form, from the worker): its first line ("line
+  // N: " and the dependency's text), a step of a derivation (indented "line
+  // N: ") and the schema that holds both sides. Matches the line's start up
+  // to the citation, the line number, and what follows it up to ": ".
+  function citationOf(form) {
+    const literal = (text) => text.replace(/[.*+?^${}()|[\]\\]/g, "\\$&");
+    const starts = [" *"];
+    if (form.schema !== null) starts.push(literal(form.schema));
+    return new RegExp("^(" + starts.join("|") + ")(" + literal(form.before) +
+                      "(\\d+)" + literal(form.after) + "): ");
+  }
 
   // One dependency's block of the text explanation, with the input lines
-  // that it cites made links to them. With latin2, names are shown as the
-  // input area shows a file that is not UTF-8 (see withNames).
-  function explained(block, lost, latin2) {
+  // that it cites (see citationOf) made links to them. With latin2, names
+  // are shown as the input area shows a file that is not UTF-8 (see
+  // withNames).
+  function explained(block, lost, latin2, citation) {
     const item = document.createElement("li");
     item.className = lost ? "lost" : "kept";
     const pre = document.createElement("pre");
@@ -344,14 +548,13 @@
                         : (part) => pre.append(part);
     block.split("\n").forEach((line, index) => {
       if (index > 0) pre.append("\n");
-      const citation = kCitation.exec(line);
-      if (!citation) {
+      const cited = citation.exec(line);
+      if (!cited) {
         text(line);
         return;
       }
-      const number = Number(citation[2]);
-      pre.append(citation[1], lineLink(number, "line " + number));
-      text(line.slice(citation[0].length - 2));
+      pre.append(cited[1], lineLink(Number(cited[3]), cited[2]));
+      text(line.slice(cited[0].length - 2));
     });
     item.append(pre);
     return item;
@@ -411,7 +614,8 @@
   // Selects line number (counted from 1) in the text area and scrolls to it.
   function goToLine(number) {
     if (state.fileBytes && number > state.previewLines) {
-      setStatus("Line " + number + " is past the part of the file shown.");
+      setStatus(() => message("Line {1} is past the part of the file shown.",
+                              number));
       return;
     }
     const text = ui.input.value;
@@ -441,8 +645,9 @@
     state.name = name;
     state.typed = false;
     const utf8 = isUtf8(bytes);
-    ui.source.textContent = (kind === "file" ? "The file " : "The example ") +
-        name + ", " + bytes.length.toLocaleString("en") + " bytes.";
+    show(ui.source, () => kind === "file"
+        ? message("The file {1}, {2} bytes.", name, amount(bytes.length))
+        : message("The example {1}, {2} bytes.", name, amount(bytes.length)));
     if (utf8 && bytes.length <= kEditableBytes && !bytes.includes(13) &&
         !bytes.includes(0)) {
       ui.input.value = new TextDecoder().decode(bytes);
@@ -454,8 +659,10 @@
     state.previewLines = preview.lines;
     ui.input.value = preview.text;
     ui.input.readOnly = true;
-    ui.fileAbout.textContent = name + ": " + bytes.length.toLocaleString("en") +
-        " bytes, checked as they are. " + preview.about;
+    show(ui.fileAbout, () => [
+      message("{1}: {2} bytes, checked as they are.", name,
+              amount(bytes.length)),
+      preview.notes.map((note) => [" ", note()])]);
     ui.fileNote.hidden = false;
   }
 
@@ -469,7 +676,7 @@
   }
 
   // What the text area shows of bytes that it cannot hold exactly: the
-  // text, how many lines start in it, and a note on why. Whether the bytes
+  // text, how many lines start in it, and notes on why. Whether the bytes
   // are UTF-8 (utf8) is decided from all of them; a start that is shown is
   // never cut inside a character.
   function previewOf(bytes, utf8) {
@@ -487,22 +694,24 @@
       // line feed that is not the part's last byte.
       lines = 1 + part.subarray(0, end - 1)
                       .reduce((count, byte) => count + (byte === 10), 0);
-      notes.push("It is too large to edit here; its start is shown.");
+      notes.push(() => message(
+          "It is too large to edit here; its start is shown."));
     }
     let text;
     if (utf8) {
       text = new TextDecoder("utf-8", { ignoreBOM: true }).decode(part);
     } else {
       text = latin2Decoder.decode(part);
-      notes.push("It is not UTF-8; it is shown as ISO-8859-2, and so are " +
-                 "its names in the explanation.");
+      notes.push(() => message("It is not UTF-8; it is shown as ISO-8859-2, " +
+                               "and so are its names in the explanation."));
     }
     if (bytes.includes(13))
-      notes.push("It holds carriage returns (shown as ␍): with Windows " +
-                 "line endings no line is empty, so every line, the " +
-                 "dependencies included, is read as a schema.");
+      notes.push(() => message(
+          "It holds carriage returns (shown as ␍): with Windows line " +
+          "endings no line is empty, so every line, the dependencies " +
+          "included, is read as a schema."));
     text = text.replace(/\r/g, "␍").replace(/\0/g, "␀");
-    return { text, lines, about: notes.join(" ") };
+    return { text, lines, notes };
   }
 
   // Leaves the input to be typed: no file is checked as it is.
@@ -531,11 +740,12 @@
     if (!state.typed) {
       state.name = kTypedName;
       state.typed = true;
-      ui.source.textContent += " Changed here.";
+      const before = language.shown.get(ui.source);
+      show(ui.source, () => [before(), " ", message("Changed here.")]);
     }
     const newInput = /^insertFrom(Paste|Drop)/.test(event.inputType || "");
     if (state.running) {
-      stop(newInput ? "" : "Stopped: the input changed.");
+      stop(newInput ? () => "" : () => message("Stopped: the input changed."));
       if (newInput) check();
       return;
     }
@@ -553,7 +763,7 @@
   // Stops a check under way, and takes a new input from a file or an
   // example.
   function takeBytes(name, bytes, kind) {
-    stop("");
+    stop(() => "");
     useBytes(name, bytes, kind);
     check();
   }
@@ -574,15 +784,15 @@
     const file = ui.file.files[0];
     if (!file) return;
     const reading = ++state.reading;
-    stop("Reading " + file.name + "…");
+    stop(() => message("Reading {1}…", file.name));
     const bytes = new Uint8Array(await file.arrayBuffer());
     if (reading === state.reading) takeBytes(file.name, bytes, "file");
   });
   element("close-file").addEventListener("click", () => {
-    stop("Stopped: the input changed.");
+    stop(() => message("Stopped: the input changed."));
     closeFile();
     ui.file.value = "";
-    ui.source.textContent = "Typed here.";
+    show(ui.source, () => message("Typed here."));
     ui.input.value = "";
     if (!ui.result.hidden) markStale(true);
     ui.input.focus();
@@ -595,10 +805,12 @@
       check();
     }
   });
-  ui.check.addEventListener("click", check);
+  ui.check.addEventListener("click", () => check());
   ui.stop.addEventListener("click", () => stop());
   ui.more.addEventListener("click", showMore);
   ui.onlyLost.addEventListener("change", refilter);
+  for (const button of document.querySelectorAll("[data-language]"))
+    button.addEventListener("click", () => choose(button.dataset.language));
   document.addEventListener("click", (event) => {
     const link = event.target.closest("a.line");
     if (!link) return;
@@ -606,7 +818,16 @@
     goToLine(Number(link.dataset.line));
   });
 
-  setStatus("Starting the engine…");
+  // A reader of Hungarian sees no English while the catalogue comes: the
+  // page waits for it, a second at most (an engine that fails to start
+  // leaves the page English).
+  function showPage() { document.documentElement.classList.remove("waiting"); }
+  if (language.chosen === "hu") {
+    document.documentElement.classList.add("waiting");
+    setTimeout(showPage, 1000);
+  }
+  render();
+  setStatus(() => message("Starting the engine…"));
   startEngine();
   const first = fdkeepExamples.find((e) => e.name === "zip-codes.txt") ||
                 fdkeepExamples[0];

@@ -50,6 +50,12 @@ const browsers = {
     },
     setScheme: (dark) => page.emulateMediaFeatures(
         [{ name: "prefers-color-scheme", value: dark ? "dark" : "light" }]),
+    preferHungarian: async () => {
+      const session = await page.createCDPSession();
+      await session.send("Network.setUserAgentOverride",
+                         { userAgent: await browser.userAgent(),
+                           acceptLanguage: "hu-HU,hu,en" });
+    },
   },
   firefox: {
     launch: () => puppeteer.launch({
@@ -72,6 +78,9 @@ const browsers = {
         rule.media.mediaText = dark ? "all" : "not all";
       document.documentElement.style.colorScheme = dark ? "dark" : "light";
     }, dark),
+    preferHungarian: () => browser.connection.send(
+        "emulation.setLocaleOverride",
+        { locale: "hu-HU", userContexts: ["default"] }),
   },
 };
 
@@ -125,12 +134,15 @@ async function open(file, ends = 1) {
 }
 
 // The native tools on bytes, as a file called name: {status, stderr,
-// output, text, json}; json only when asked.
-function native(name, bytes, json = true) {
+// output, text, json}; json only when asked; the explanation in Hungarian
+// when asked.
+function native(name, bytes, json = true, hungarian = false) {
   const folder = fs.mkdtempSync(path.join(scratch, "native-"));
   fs.writeFileSync(path.join(folder, name), bytes);
+  const env = { ...process.env, LC_ALL: "", LC_MESSAGES: "",
+                LANG: hungarian ? "hu_HU.UTF-8" : "C.UTF-8" };
   const run = (program, ...args) =>
-      spawnSync(program, args, { cwd: folder, maxBuffer: 1 << 30 });
+      spawnSync(program, args, { cwd: folder, env, maxBuffer: 1 << 30 });
   const tool = run(fdkeep, name, "out");
   return {
     status: tool.status,
@@ -178,9 +190,9 @@ function shown() {
 }
 
 // Checks what the page shows, and the file it downloads, against the native
-// tools on the same bytes called name.
-async function expectLikeNative(name, bytes) {
-  const expected = native(name, bytes);
+// tools on the same bytes called name (explaining in Hungarian when asked).
+async function expectLikeNative(name, bytes, hungarian = false) {
+  const expected = native(name, bytes, true, hungarian);
   assert.equal(expected.status, 0);
   const seen = await shown();
   const verdictLine = new TextDecoder("iso-8859-2").decode(
@@ -240,6 +252,55 @@ async function accessible(what) {
 }
 
 const worked = "street,zip\nzip,city\n\ncity,street->zip\nzip->city\n";
+
+// Clicks the language switch's button for lang ("en" or "hu"); the result
+// beside the input is checked again in it.
+async function choose(lang) {
+  assert.ok(await page.$(`[data-language="${lang}"]`), "no language switch");
+  await checking(() => page.click(`[data-language="${lang}"]`));
+  assert.equal(await page.evaluate(() => document.documentElement.lang), lang);
+}
+
+// The language of the page and of its parts, and a heading's text.
+function languages() {
+  return page.evaluate(() => {
+    const of = (selector) => {
+      const element = document.querySelector(selector);
+      return element && element.closest("[lang]").lang;
+    };
+    return {
+      page: document.documentElement.lang,
+      verdict: of("#verdict-line"),
+      explanation: of("#explanation"),
+      english: of("[data-language=en]"),
+      magyar: of("[data-language=hu]"),
+      heading: document.getElementById("input-heading").textContent,
+    };
+  });
+}
+
+// Every text of the page, hidden or not, and every label and title, that is
+// in the page's language: what a screen reader reads in it. The input, the
+// examples' names and the explanation from the engine are left out.
+function pageTexts() {
+  return page.evaluate(() => {
+    const lang = document.documentElement.lang;
+    const texts = [document.title];
+    const walker = document.createTreeWalker(document.body,
+                                             NodeFilter.SHOW_TEXT);
+    for (let node; (node = walker.nextNode());) {
+      const parent = node.parentElement;
+      if (parent.closest("#input, #examples, #explanation, #summary") ||
+          parent.closest("[lang]").lang !== lang || !node.data.trim())
+        continue;
+      texts.push(node.data.trim());
+    }
+    for (const labelled of document.querySelectorAll("[aria-label], [title]"))
+      if (labelled.closest("[lang]").lang === lang)
+        texts.push(labelled.getAttribute("aria-label") || labelled.title);
+    return texts;
+  });
+}
 
 for (const [name, its] of Object.entries(browsers)) describe(name, () => {
   before(async () => {
@@ -541,5 +602,63 @@ for (const [name, its] of Object.entries(browsers)) describe(name, () => {
     assert.deepEqual(unlabelled, []);
     const foreign = requests.filter((url) => !/^(file|blob|data):/.test(url));
     assert.deepEqual(foreign, []);
+  });
+
+  test("English and Magyar: the switch goes both ways, is remembered, " +
+       "and every text and the explanation follow it", async () => {
+    await page.setViewport({ width: 1000, height: 900 });
+    await typeAndCheck(worked);
+    await choose("hu");
+    await expectLikeNative("input.txt", worked, true);
+    assert.deepEqual(await languages(), {
+      page: "hu", verdict: "hu", explanation: "hu", english: "en",
+      magyar: "hu", heading: "Bemenet" });
+    // No English left outside what is marked English.
+    const english = /\b(the|and|of|is|has|not|this|by|with)\b/i;
+    assert.deepEqual((await pageTexts()).filter((t) => english.test(t)), []);
+    await accessible("the page in Hungarian");
+    await page.screenshot({
+        path: path.join(artifacts, `fdkeep-web-${name}-hu.png`),
+        fullPage: true });
+    // fdkeep's own message stays English, and is marked so.
+    const rejected = path.join(scratch, "rossz.txt");
+    fs.writeFileSync(rejected, "A,B\n\nA->B\nB\n");
+    await open(rejected);
+    assert.equal(await page.$eval("#verdict-meaning code[lang=en]",
+                                  (c) => c.textContent),
+                 "fdkeep: rossz.txt:4: dependency has no \"->\"");
+    assert.deepEqual((await pageTexts()).filter((t) => english.test(t)), []);
+    await accessible("a rejected file, in Hungarian");
+
+    await page.reload();
+    await checked(0);
+    assert.equal((await languages()).heading, "Bemenet");
+    await choose("en");
+    assert.deepEqual(await languages(), {
+      page: "en", verdict: "hu", explanation: "en", english: "en",
+      magyar: "hu", heading: "Input" });
+    const zip = fs.readFileSync(path.join(sourceDir, "examples",
+                                          "zip-codes.txt"));
+    await expectLikeNative("zip-codes.txt", zip);
+    // A result of the input before stays so marked, in its own language.
+    await page.type("#input", "x");
+    await page.click("[data-language=hu]");
+    assert.equal((await resultShown()).result, "marked");
+    assert.equal((await languages()).explanation, "en");
+    await page.click("[data-language=en]");
+    await page.reload();
+    await checked(0);
+    assert.equal((await languages()).page, "en");
+  });
+
+  test("a browser preferring Hungarian opens the page in Hungarian",
+       async () => {
+    await page.evaluate(() => localStorage.clear());
+    await how.preferHungarian();
+    await page.reload();
+    await checked(0);
+    assert.equal((await languages()).page, "hu");
+    await expectLikeNative("zip-codes.txt", fs.readFileSync(
+        path.join(sourceDir, "examples", "zip-codes.txt")), true);
   });
 });

@@ -2,7 +2,8 @@
 // code under Node, against the native tools: the same output file, the same
 // text and JSON explanations and the same message for a rejected line, on
 // the shipped examples, the fuzz corpus, the hostile shapes at small sizes,
-// the wide workload and seeded random inputs.
+// the wide workload and seeded random inputs; and the Hungarian explanation
+// against fdkeep-explain's under a Hungarian locale.
 //
 // node engine_test.js SITE FDKEEP FDKEEP_EXPLAIN INPUTS_PROGRAM SOURCE_DIR
 "use strict";
@@ -81,6 +82,25 @@ async function expectSame(file, json = true) {
             file + ": JSON explanation");
 }
 
+// The Hungarian explanation of the file at file: the text that
+// fdkeep-explain writes under a Hungarian locale, cut into the same blocks
+// and with the same lost dependencies as the English one.
+async function expectSameInHungarian(file) {
+  const bytes = new Uint8Array(fs.readFileSync(file));
+  const [verdict, hungarian] = await ask({ name: file, bytes,
+                                           hungarian: true });
+  if (verdict.outcome !== "done") return;
+  const [, english] = await ask({ name: file, bytes });
+  const expected = spawnSync(fdkeepExplain, [file], {
+    env: { ...process.env, LC_ALL: "", LC_MESSAGES: "", LANG: "hu_HU.UTF-8" },
+    maxBuffer: 1 << 30,
+  }).stdout;
+  assert.ok(Buffer.from(hungarian.text).equals(expected),
+            file + ": Hungarian text explanation");
+  assert.deepEqual(hungarian.blocks.length, english.blocks.length, file);
+  assert.deepEqual(hungarian.lost, english.lost, file);
+}
+
 function filesIn(folder, pattern = /./) {
   return fs.readdirSync(folder).filter((f) => pattern.test(f)).sort()
            .map((f) => path.join(folder, f));
@@ -118,6 +138,14 @@ function randomInput(seed) {
 test("the shipped examples", async () => {
   for (const file of filesIn(path.join(sourceDir, "examples"), /\.txt$/))
     await expectSame(file);
+});
+
+test("in Hungarian: the shipped examples and the fuzz corpus", async () => {
+  for (const file of [
+    ...filesIn(path.join(sourceDir, "examples"), /\.txt$/),
+    ...filesIn(path.join(sourceDir, "tests", "corpus"))]) {
+    await expectSameInHungarian(file);
+  }
 });
 
 test("the fuzz corpus", async () => {
