@@ -127,9 +127,11 @@ class preservation_test {
   void done(number s);
   void grow(number s, number attribute);
   number own_node(number s, number parent);
+  void leave(number n);
+
+  // memory.cpp: what a test leaves for the next.
   bool answered_by_memory(number s);
   bool answers(number s, number attribute) const;
-  void leave(number n);
   void remember(number s, number n, bool whole);
   void remember_unfinished();
   bool unfinished(number n, number& s) const;

@@ -2,9 +2,10 @@
 # tests and the browser page (web/CMakeLists.txt), so that each builds the
 # one reading and the one analysis.
 set(FDKEEP_ENGINE_SOURCES
-  messages.cpp schema.cpp model.cpp files.cpp reading.cpp graph.cpp classes.cpp closure.cpp
-  rules.cpp
-  preservation_test.cpp derivation.cpp preservation.cpp main.cpp explain.cpp)
+  messages.cpp schema.cpp model.cpp files.cpp reading.cpp graph.cpp
+  classes.cpp closure.cpp rules.cpp
+  preservation_test.cpp memory.cpp derivation.cpp preservation.cpp main.cpp
+  explain.cpp)
 
 # The Hungarian catalogue, built in as a string (catalogue.cpp.in) by the
 # tree that includes this; CMake reads po/hu.po again whenever it changes.

@@ -1,0 +1,137 @@
+// What one test leaves for the next: the closures of schemas, learned as
+// rules of what they reached (rules.h), and the whole closures asked before
+// a schema gets a closure of its own.
+//
+// What it keeps true: a rule learned from a closure says only what that
+// closure reached from the names it is keyed by; a schema is answered by a
+// whole rule only while its part lies within what the rule covers.
+//
+// What it costs: learning walks the schema and traces each gained name back
+// once; asking costs the key and the part of at most kWholeRulesAsked
+// rules, at most twice per schema and test.
+#include <algorithm>
+
+#include "preservation_test.h"
+
+namespace {
+
+// Whole rules of a schema looked at before it gets a closure: the newest.
+// Each look costs the size of the rule's key and of the schema's part.
+constexpr int kWholeRulesAsked = 4;
+
+}  // namespace
+
+// True when a whole rule of schema s, which Z holds the key of, gives all
+// that the closure of s's part reaches of s: then s needs no closure while
+// its part grows only by names of that rule.
+bool preservation_test::answered_by_memory(number s) {
+  // Twice per test at most: a part that keeps outgrowing what is remembered
+  // is closed instead, at the cost of one name per growth.
+  useful_part(s, part_);
+  if (asked_twice_.marked(s)) return false;
+  (asked_once_.marked(s) ? asked_twice_ : asked_once_).mark(s);
+  number found = kNone;
+  int asked = 0;
+  rules_.for_whole(s, [&](number r) {
+    ++work_.dependencies;
+    const std::span<const number> key = rules_.key(r);
+    work_.names += key.size();
+    if (std::all_of(key.begin(), key.end(),
+                    [&](number a) { return derived_.contains(a); })) {
+      answer_of_[s] = r;
+      work_.names += part_.size();
+      if (std::all_of(part_.begin(), part_.end(),
+                      [&](number a) { return answers(s, a); }))
+        found = r;
+    }
+    return found == kNone && ++asked < kWholeRulesAsked;
+  });
+  if (found == kNone) return false;
+  answered_.mark(s);
+  node_of_[s] = kNone;
+  return true;
+}
+
+// True when attribute is a name of the key or of the names of the rule that
+// answers schema s.
+bool preservation_test::answers(number s, number attribute) const {
+  return rules_.covers(answer_of_[s], attribute);
+}
+
+// Learns what node n, the closure of schema s alone, reached of s beyond its
+// part: keyed by the names of the part that it was reached from (traced back
+// through the dependency that reached each name), and, when whole, keyed by
+// the whole part as all that the closure reaches of s. Returns the whole
+// rule, or kNone.
+void preservation_test::remember(number s, number n, bool whole) {
+  if (!whole && rules_.full(s)) return;
+  split_reached(s, n);
+  if (whole) answer_of_[s] = rules_.learn(s, used_, gained_, true);
+  if (gained_.empty() || rules_.full(s)) return;
+  key_.clear();
+  traced_.clear();
+  stack_.assign(gained_.begin(), gained_.end());
+  for (number attribute : gained_) traced_.mark(attribute);
+  const watched_dependencies& closing = graph_.closing();
+  while (!stack_.empty()) {
+    const number attribute = stack_.back();
+    stack_.pop_back();
+    const number* cause = nodes_->cause(n, attribute);
+    if (cause == nullptr || *cause == kNone) {
+      key_.push_back(attribute);
+      continue;
+    }
+    for (number earlier : closing.left[*cause])
+      if (!traced_.marked(earlier)) {
+        traced_.mark(earlier);
+        stack_.push_back(earlier);
+      }
+  }
+  std::sort(key_.begin(), key_.end());
+  rules_.learn(s, key_, gained_, false);
+}
+
+// Puts the names of schema s that node n reached into used_, those of its
+// part, and gained_, those it reached through a dependency, ascending.
+void preservation_test::split_reached(number s, number n) {
+  used_.clear();
+  gained_.clear();
+  for (number member : graph_.members(s))
+    if (const number* cause = nodes_->cause(n, member))
+      (*cause == kNone ? used_ : gained_).push_back(member);
+}
+
+// True when node n is the finished closure of the part of one schema, which
+// is not done, and did no less work than a walk of the schema costs: it can
+// then be remembered whole for what it cost. Gives that schema in s.
+bool preservation_test::unfinished(number n, number& s) const {
+  const node_info& x = info_[n];
+  s = x.schema;
+  const number parent = nodes_->parent(n);
+  return x.complete && !x.collected && s != kNone && x.slots == 1 &&
+         (parent == kNone || info_[parent].complete) && !x.shared &&
+         x.residents == 1 && node_of_[s] == n && missing_[s] > 0 &&
+         graph_.members(s).size() <= 4 * size_t{nodes_->names(n)} + 16;
+}
+
+// At the end of a test, remembers the unfinished schemas whole, so that
+// later tests need no closure for them.
+void preservation_test::remember_unfinished() {
+  for (number n = 0, s; n < nodes_->size(); ++n)
+    if (unfinished(n, s) && !retired_.marked(s)) remember(s, n, true);
+}
+
+// Node n, if it is an unfinished schema's, is no longer needed: the schema
+// is answered by the whole rule of what the node reached, and gets a new
+// node only if its part grows by another name. Once a test for each schema,
+// so that a schema whose part keeps growing is closed again at most once.
+void preservation_test::retire(number n) {
+  number s;
+  if (!unfinished(n, s) || retired_.marked(s)) return;
+  retired_.mark(s);
+  remember(s, n, true);
+  if (answer_of_[s] == kNone) return;
+  answered_.mark(s);
+  node_of_[s] = kNone;
+  leave(n);
+}
