@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "quoting.h"
+
 namespace {
 
 // fdkeep's verdicts, here in UTF-8.
@@ -15,79 +17,6 @@ constexpr std::string_view kPreserving =
 constexpr std::string_view kNotPreserving =
     "nem f\u00fcgg\u0151s\u00e9g\u00f6rz\u0151";
 
-// ---------------------------------------------------------------------------
-// Bytes as UTF-8
-
-// The code point that starts at text[at] and its length in bytes, or length
-// 0 when no valid UTF-8 sequence starts there.
-struct code_point {
-  uint32_t value = 0;
-  size_t length = 0;
-};
-
-code_point decode(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) {
-    return static_cast<unsigned char>(text[at + i]);
-  };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return {lead, 1};
-  size_t length;
-  uint32_t value, least;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, value = lead & 0x1F, least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, value = lead & 0x0F, least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, value = lead & 0x07, least = 0x10000;
-  } else {
-    return {};
-  }
-  if (at + length > text.size()) return {};
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return {};
-    value = value << 6 | (byte(i) & 0x3F);
-  }
-  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-    return {};
-  return {value, length};
-}
-
-bool valid_utf8(std::string_view text) {
-  for (size_t at = 0; at < text.size();) {
-    const code_point c = decode(text, at);
-    if (c.length == 0) return false;
-    at += c.length;
-  }
-  return true;
-}
-
-// Characters that print as nothing, or as a blank that can pass unseen.
-bool invisible(uint32_t c) {
-  return c == 0xA0 || c == 0xAD || (c >= 0x200B && c <= 0x200F) ||
-         c == 0x2028 || c == 0x2029 || c == 0x2060 || c == 0xFEFF;
-}
-
-bool control(uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
-// The escape of a quote, a backslash, a tab, a line feed or a carriage
-// return, the same in text and in JSON; nullptr for any other character.
-const char* short_escape(uint32_t c) {
-  switch (c) {
-    case '"':
-      return "\\\"";
-    case '\\':
-      return "\\\\";
-    case '\t':
-      return "\\t";
-    case '\n':
-      return "\\n";
-    case '\r':
-      return "\\r";
-    default:
-      return nullptr;
-  }
-}
-
 std::string hex_byte(unsigned char byte) {
   constexpr char kDigits[] = "0123456789abcdef";
   return {kDigits[byte >> 4], kDigits[byte & 15]};
@@ -95,19 +24,6 @@ std::string hex_byte(unsigned char byte) {
 
 // ---------------------------------------------------------------------------
 // Text
-
-bool plain(std::string_view bytes) {
-  if (bytes.empty() || bytes.front() == ' ' || bytes.back() == ' ')
-    return false;
-  for (size_t at = 0; at < bytes.size();) {
-    const code_point c = decode(bytes, at);
-    if (c.length == 0 || control(c.value) || invisible(c.value) ||
-        c.value == '"' || c.value == '\\' || c.value == '{' || c.value == '}')
-      return false;
-    at += c.length;
-  }
-  return true;
-}
 
 // How much of a long piece an explanation shows: the steps of a
 // derivation (the first and the last half of them), the names of a list,
@@ -190,8 +106,10 @@ std::string json_bytes(std::string_view bytes) {
   }
   std::string text = "\"";
   for (char byte : bytes) {
-    if (const char* escape = short_escape(byte)) {
-      text += escape;
+    if (byte == '"' || byte == '\\') {
+      text += {'\\', byte};
+    } else if (byte == '\t' || byte == '\n' || byte == '\r') {
+      text += byte == '\t' ? "\\t" : byte == '\n' ? "\\n" : "\\r";
     } else if (static_cast<unsigned char>(byte) < 0x20) {
       text += "\\u00" + hex_byte(static_cast<unsigned char>(byte));
     } else {
@@ -325,32 +243,6 @@ std::string as_json(const input& in, const input_line& line,
 }
 
 }  // namespace
-
-std::string shown(std::string_view bytes) {
-  if (plain(bytes)) return std::string(bytes);
-  std::string text = "\"";
-  for (size_t at = 0; at < bytes.size();) {
-    const code_point c = decode(bytes, at);
-    if (c.length == 0) {  // not UTF-8: the byte itself
-      text += "\\x" + hex_byte(static_cast<unsigned char>(bytes[at++]));
-      continue;
-    }
-    if (const char* escape = short_escape(c.value)) {
-      text += escape;
-    } else if (control(c.value)) {
-      for (size_t i = 0; i < c.length; ++i)
-        text += "\\x" + hex_byte(static_cast<unsigned char>(bytes[at + i]));
-    } else if (invisible(c.value)) {
-      char code[16];
-      std::snprintf(code, sizeof code, "\\u{%04X}", c.value);
-      text += code;
-    } else {
-      text.append(bytes.substr(at, c.length));
-    }
-    at += c.length;
-  }
-  return text + "\"";
-}
 
 bool write_explanation(const input& in, std::string_view name,
                        explanation_format format,

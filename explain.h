@@ -1,15 +1,11 @@
 // Writing down why: the explanation of a preservation test, dependency by
 // dependency, as text for people or as JSON for programs.
 //
-// Names and line texts are bytes. In text, one that is not plain (empty,
-// with a blank at either end, or holding a byte that is not printable UTF-8,
-// a double quote, a backslash or a brace) is shown in double quotes, with
-// \" \\ \t \n \r, \xHH for any other control byte and for a byte that is not
-// part of valid UTF-8, and \u{HHHH} for an invisible character (no-break
-// space, soft hyphen, zero-width characters, line and paragraph separators,
-// byte order mark). In JSON, bytes that are valid UTF-8 are a string;
-// any other bytes are an object {"hex": "..."} with two lower-case hex
-// digits per byte.
+// Names and line texts are bytes. Text shows them by the rule of
+// quoting.h: as they are when nothing in them could be mistaken, otherwise
+// in double quotes with escapes. In JSON, bytes that are valid UTF-8 are a
+// string; any other bytes are an object {"hex": "..."} with two lower-case
+// hex digits per byte.
 #ifndef FDKEEP_EXPLAIN_H_
 #define FDKEEP_EXPLAIN_H_
 
@@ -18,6 +14,7 @@
 #include <string_view>
 
 #include "preservation.h"
+#include "quoting.h"
 #include "reading.h"
 
 enum class explanation_format { text, json };
@@ -30,9 +27,5 @@ enum class explanation_format { text, json };
 bool write_explanation(const input& in, std::string_view name,
                        explanation_format format,
                        const std::function<void(std::string_view)>& write);
-
-// How text shows bytes (a name or a line): as they are when plain, quoted
-// and escaped otherwise, as described above.
-std::string shown(std::string_view bytes);
 
 #endif  // FDKEEP_EXPLAIN_H_

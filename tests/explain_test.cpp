@@ -23,30 +23,6 @@ std::string explained(const std::string& text, explanation_format format) {
   return out;
 }
 
-TEST(Shown, MarksWhatCouldBeMistaken) {
-  const struct {
-    std::string bytes, shown;
-  } rows[] = {
-      {"city", "city"},
-      {"v\u00e1ros", "v\u00e1ros"},
-      {"a b", "a b"},
-      {"a->b", "a->b"},
-      {"", "\"\""},
-      {" B", "\" B\""},
-      {"B ", "\"B \""},
-      {"x\r", "\"x\\r\""},
-      {"\t\n", "\"\\t\\n\""},
-      {"\x01\x7f", "\"\\x01\\x7f\""},
-      {"v\xe1ros", "\"v\\xe1ros\""},  // ISO-8859-2, not UTF-8
-      {"\xc3", "\"\\xc3\""},          // a cut sequence
-      {"a\"b\\c", "\"a\\\"b\\\\c\""},
-      {"{x}", "\"{x}\""},
-      {"no\u00a0break", "\"no\\u{00A0}break\""},
-      {"\ufeffbom", "\"\\u{FEFF}bom\""},
-  };
-  for (const auto& row : rows) EXPECT_EQ(shown(row.bytes), row.shown);
-}
-
 TEST(Explanation, TextOfEachOutcome) {
   const std::string input =
       "A,B\nB,C\nC,D\n y,\n\n"
