@@ -7,7 +7,9 @@
 #include <utility>
 #include <vector>
 
+#include "derived.h"
 #include "quoting.h"
+#include "repair.h"
 
 namespace {
 
@@ -143,27 +145,63 @@ std::string json_line(const input_line& line) {
 // ---------------------------------------------------------------------------
 // One dependency
 
-// What a report says of a lost dependency beyond the report itself.
-struct shortfall {
-  schema in_no_schema;  // missing names that no schema holds
-  schema suggested;     // a schema that would keep the dependency
+// What the explanation shows of a dependency beyond the engine's report:
+// the steps of a derivation, each needed and with all it adds, or, for a
+// lost dependency, the missing names that no schema holds and an
+// irreducible schema that would keep it.
+struct shown_step {
+  size_t place;
+  std::vector<std::string_view> added;  // ascending by bytes
+};
+struct beyond_report {
+  std::vector<shown_step> steps;
+  schema in_no_schema;
+  std::vector<number> suggested;
 };
 
-shortfall shortfall_of(const input& in, const schema& left,
-                       const dependency_report& report) {
-  shortfall s;
-  s.suggested = left;
-  for (std::string_view name : report.missing) {
-    if (number attribute; !in.model.names.find(name, attribute) ||
-                          !in.model.held[attribute])
-      s.in_no_schema.emplace(name);
-    s.suggested.emplace(name);
+// The names of numbers, ascending by bytes.
+std::vector<std::string_view> names_of(const numbered_input& model,
+                                       std::span<const number> numbers) {
+  std::vector<std::string_view> names;
+  for (number attribute : numbers) names.push_back(model.names.name(attribute));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+beyond_report beyond(const numbered_input& model, derivations& with,
+                     size_t place, const dependency_report& report) {
+  beyond_report more;
+  using outcome = dependency_report::outcome;
+  if (report.how == outcome::derived) {
+    std::vector<size_t> places;
+    for (const dependency_report::step& step : report.steps)
+      places.push_back(step.place);
+    for (derived_step& step :
+         with.needed_steps(model.left[place], model.right[place], places))
+      more.steps.push_back({step.place, names_of(model, step.added)});
+    if (more.steps.empty())  // the replay missed: show the engine's steps
+      for (const dependency_report::step& step : report.steps) {
+        const auto added = report.added(step);
+        more.steps.push_back({step.place, {added.begin(), added.end()}});
+      }
+  } else if (report.how == outcome::lost) {
+    std::vector<number> derived;
+    number attribute;
+    for (std::string_view name : report.derived)
+      if (model.names.find(name, attribute)) derived.push_back(attribute);
+    std::sort(derived.begin(), derived.end());
+    for (std::string_view name : report.missing)
+      if (!model.names.find(name, attribute) || !model.held[attribute])
+        more.in_no_schema.emplace(name);
+    more.suggested = suggested_schema(with, model.left[place],
+                                      model.right[place], derived);
   }
-  return s;
+  return more;
 }
 
 std::string as_text(const input& in, const input_line& line, const schema& left,
-                    const dependency_report& report) {
+                    const dependency_report& report,
+                    const beyond_report& more) {
   std::string text = line_text(line) + "\n";
   using outcome = dependency_report::outcome;
   switch (report.how) {
@@ -173,7 +211,7 @@ std::string as_text(const input& in, const input_line& line, const schema& left,
       return text + "  preserved: both sides lie in one schema, " +
              line_text(in.schema_lines[report.place]) + "\n";
     case outcome::derived: {
-      const size_t n = report.steps.size();
+      const size_t n = more.steps.size();
       text += "  preserved: derived in " + std::to_string(n) +
               (n == 1 ? " step\n" : " steps\n");
       size_t next = 0;  // the place of the next step
@@ -181,30 +219,28 @@ std::string as_text(const input& in, const input_line& line, const schema& left,
         if (i > next)
           text +=
               "    \u2026 " + std::to_string(i - next) + " steps left out\n";
-        const dependency_report::step& step = report.steps[i];
-        text += "    " + line_text(in.schema_lines[step.place]) + "\n" +
-                "      adds " + set_text(report.added(step)) + "\n";
+        text += "    " + line_text(in.schema_lines[more.steps[i].place]) +
+                "\n" + "      adds " + set_text(more.steps[i].added) + "\n";
         next = i + 1;
       }
       return text;
     }
-    case outcome::lost: {
-      const shortfall s = shortfall_of(in, left, report);
+    case outcome::lost:
       text += "  LOST: the decomposition derives from " + set_text(left) +
               " only " + set_text(report.derived) + "\n" +
               "    missing: " + set_text(report.missing) + "\n";
-      if (!s.in_no_schema.empty())
-        text += "    in no schema: " + set_text(s.in_no_schema) + "\n";
-      return text +
-             "    a schema that would keep it: " + set_text(s.suggested) + "\n";
-    }
+      if (!more.in_no_schema.empty())
+        text += "    in no schema: " + set_text(more.in_no_schema) + "\n";
+      return text + "    a schema that would keep it: " +
+             set_text(names_of(in.model, more.suggested)) + "\n";
   }
   return text;
 }
 
 std::string as_json(const input& in, const input_line& line,
                     const schema& left, const schema& right,
-                    const dependency_report& report) {
+                    const dependency_report& report,
+                    const beyond_report& more) {
   std::string json = "{";
   json += json_line(line);
   json += ", " + json_names("left", left);
@@ -219,27 +255,65 @@ std::string as_json(const input& in, const input_line& line,
              "}}";
     case outcome::derived: {
       json += ", \"preserved\": true, \"how\": \"derivation\", \"steps\": [";
-      const std::vector<size_t> shown = shown_steps(report.steps.size());
+      const std::vector<size_t> shown = shown_steps(more.steps.size());
       for (size_t i : shown)
         json += std::string(i > shown.front() ? ", " : "") + "{" +
-                json_line(in.schema_lines[report.steps[i].place]) + ", " +
-                json_names("adds", report.added(report.steps[i])) + "}";
+                json_line(in.schema_lines[more.steps[i].place]) + ", " +
+                json_names("adds", more.steps[i].added) + "}";
       json += "]";
-      if (shown.size() < report.steps.size())
+      if (shown.size() < more.steps.size())
         json += ", \"steps_left_out\": " +
-                std::to_string(report.steps.size() - shown.size());
+                std::to_string(more.steps.size() - shown.size());
       return json + "}";
     }
-    case outcome::lost: {
-      const shortfall s = shortfall_of(in, left, report);
+    case outcome::lost:
       return json + ", \"preserved\": false, \"how\": \"lost\", " +
              json_names("derived", report.derived) + ", " +
              json_names("missing", report.missing) + ", " +
-             json_names("in_no_schema", s.in_no_schema) + ", " +
-             json_names("suggested_schema", s.suggested) + "}";
-    }
+             json_names("in_no_schema", more.in_no_schema) + ", " +
+             json_names("suggested_schema",
+                        names_of(in.model, more.suggested)) +
+             "}";
   }
   return json + "}";
+}
+
+// The lines a repair's schema keeps, at most kShownNames of them, as
+// "line 4" or "lines 4, 9", in text, or the numbers, in JSON.
+std::string kept_lines(const std::vector<size_t>& lines, bool json) {
+  std::string text = json ? "[" : lines.size() == 1 ? "line " : "lines ";
+  for (size_t i = 0; i < lines.size() && i < kShownNames; ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(lines[i]);
+  }
+  const size_t more = lines.size() - std::min(lines.size(), kShownNames);
+  if (json)
+    return text + "]" +
+           (more ? ", \"keeps_left_out\": " + std::to_string(more) : "");
+  return text + (more ? ", \u2026 " + std::to_string(more) + " more" : "");
+}
+
+// The repair of the whole decomposition: nothing when nothing is lost.
+std::string repair_text(const numbered_input& model,
+                        const std::vector<repair_schema>& repair) {
+  if (repair.empty()) return "";
+  std::string text = "\nto keep every lost dependency, add " +
+                     std::to_string(repair.size()) +
+                     (repair.size() == 1 ? " schema:\n" : " schemas:\n");
+  for (const repair_schema& s : repair)
+    text += "  " + set_text(names_of(model, s.names)) + "\n    keeps " +
+            kept_lines(s.keeps, false) + "\n";
+  return text;
+}
+
+std::string repair_json(const numbered_input& model,
+                        const std::vector<repair_schema>& repair) {
+  std::string json = "\"repair\": [";
+  for (size_t i = 0; i < repair.size(); ++i)
+    json += std::string(i ? ", " : "") + "{" +
+            json_names("schema", names_of(model, repair[i].names)) +
+            ", \"keeps\": " + kept_lines(repair[i].keeps, true) + "}";
+  return json + "]";
 }
 
 }  // namespace
@@ -257,30 +331,37 @@ bool write_explanation(const input& in, std::string_view name,
   });
 
   if (json) write("{\"input\": " + json_bytes(name) + ", \"results\": [\n");
-  size_t lost = 0, written = 0;
+  derivations with(model);
+  std::vector<repair_schema> suggested;
+  size_t written = 0;
   const bool preserving =
       explain(model, order, [&](size_t place, const dependency_report& report) {
-        lost += report.how == dependency_report::outcome::lost;
         const input_line& line = in.dependency_lines[place];
         const schema left = schema_of(model, model.left[place]);
+        const beyond_report more = beyond(model, with, place, report);
+        if (report.how == dependency_report::outcome::lost)
+          suggested.push_back({more.suggested, {line.number}});
         if (json) {
           write((written++ ? ",\n" : "") +
                 as_json(in, line, left, schema_of(model, model.right[place]),
-                        report));
+                        report, more));
         } else {
-          write(as_text(in, line, left, report));
+          write(as_text(in, line, left, report, more));
         }
       });
 
-  const size_t count = model.dependency_count();
+  const size_t count = model.dependency_count(), lost = suggested.size();
+  const std::vector<repair_schema> repair = whole_repair(std::move(suggested));
   const std::string_view verdict = preserving ? kPreserving : kNotPreserving;
   if (json) {
-    write(std::string(count ? "\n" : "") + "], \"dependencies\": " +
-          std::to_string(count) + ", \"lost\": " + std::to_string(lost) +
+    write(std::string(count ? "\n" : "") + "], " + repair_json(model, repair) +
+          ", \"dependencies\": " + std::to_string(count) +
+          ", \"lost\": " + std::to_string(lost) +
           ", \"preserved\": " + (preserving ? "true" : "false") +
           ", \"verdict\": \"" + std::string(verdict) + "\"}\n");
   } else {
-    write(std::string(count ? "\n" : "") + std::to_string(count) +
+    write(repair_text(model, repair) + std::string(count ? "\n" : "") +
+          std::to_string(count) +
           (count == 1 ? " dependency, " : " dependencies, ") +
           (lost ? std::to_string(lost) + " lost: " : "none lost: ") +
           std::string(verdict) + "\n");

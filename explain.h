@@ -6,6 +6,15 @@
 // in double quotes with escapes. In JSON, bytes that are valid UTF-8 are a
 // string; any other bytes are an object {"hex": "..."} with two lower-case
 // hex digits per byte.
+//
+// A derivation shows only steps that the right side needs: dropping any one
+// and replaying the rest in order no longer reaches it. Each step shows all
+// that it adds to the derived set when the steps shown are replayed in
+// order: the names of its schema that the closure of the derived set's part
+// inside the schema reaches. A lost dependency shows a schema that would
+// keep it with no name that could be left out (repair.h), and after all
+// dependencies one list of schemas that, added together, keep every lost
+// dependency: in JSON, the top-level field "repair".
 #ifndef FDKEEP_EXPLAIN_H_
 #define FDKEEP_EXPLAIN_H_
 

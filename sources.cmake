@@ -5,4 +5,4 @@ set(FDKEEP_ENGINE_SOURCES
   schema.cpp model.cpp files.cpp reading.cpp graph.cpp classes.cpp closure.cpp
   rules.cpp
   preservation_test.cpp derivation.cpp preservation.cpp main.cpp
-  quoting.cpp quoting_table.cpp explain.cpp)
+  quoting.cpp quoting_table.cpp derived.cpp repair.cpp explain.cpp)

@@ -53,6 +53,9 @@ TEST(Explanation, TextOfEachOutcome) {
             "  preserved: derived in 1 step\n"
             "    line 2: B,C\n"
             "      adds {C}\n"
+            "\nto keep every lost dependency, add 1 schema:\n"
+            "  {D, z}\n"
+            "    keeps line 12\n"
             "\n8 dependencies, 1 lost: nem " +
                 kYes);
   EXPECT_EQ(explained("A\n", explanation_format::text),
@@ -70,9 +73,27 @@ TEST(Explanation, JsonKeepsNamesByteForByte) {
             "\"right\": [\"\\u0001\", \"a\\\"b\"], "
             "\"preserved\": true, \"how\": \"one_schema\", \"schema\": "
             "{\"line\": 1, \"text\": {\"hex\": \"76e1726f732c012c612262\"}}}\n"
-            "], \"dependencies\": 1, \"lost\": 0, \"preserved\": true, "
+            "], \"repair\": [], \"dependencies\": 1, \"lost\": 0, "
+            "\"preserved\": true, "
             "\"verdict\": \"" +
                 kYes.substr(0, kYes.size() - 1) + "\"}\n");
+}
+
+// The repair of the whole decomposition: each schema and the lines of the
+// lost dependencies it keeps.
+TEST(Explanation, JsonRepair) {
+  const std::string json = explained("A,B\n\nA->C\nA,B->C\nB->\xff\n",
+                                     explanation_format::json);
+  EXPECT_TRUE(well_formed_json(json)) << json;
+  EXPECT_NE(json.find("\"suggested_schema\": [\"A\", \"C\"]}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\n], \"repair\": [{\"schema\": [\"A\", \"C\"], "
+                      "\"keeps\": [3, 4]}, {\"schema\": [\"B\", "
+                      "{\"hex\": \"ff\"}], \"keeps\": [5]}], "
+                      "\"dependencies\": 3, \"lost\": 3, "),
+            std::string::npos)
+      << json;
 }
 
 // An explanation stays short whatever the input: a long cited line shows

@@ -1,0 +1,84 @@
+// Derived sets computed from the numbered model alone, for what the
+// explanation shows beyond the engine's reports: derivations whose every
+// step is needed, and schemas that would keep a lost dependency.
+//
+// The derived set of a left side X grows by steps: a step on a schema S adds
+// to the derived set Z the names of S that the closure of Z's part inside S,
+// under all dependencies, reaches. It never decides preservation itself; it
+// replays steps that the engine found, and tries whether an added schema
+// would keep a dependency, starting from the derived set the engine reported.
+//
+// What it keeps true: every closure is the closure by the definition; a
+// replay of a subsequence of steps derives a subset of what the whole
+// sequence derives, which is why dropping steps or names one at a time,
+// each once, leaves no step or name that could still be dropped.
+//
+// What it costs: a closure costs the dependencies whose left sides hold the
+// names it reaches, and their right sides when they apply; working sets are
+// stamped, so nothing costs the size of the input. Memory: the inverted
+// left sides and schemas, O(M + S).
+#ifndef FDKEEP_DERIVED_H_
+#define FDKEEP_DERIVED_H_
+
+#include <span>
+#include <vector>
+
+#include "model.h"
+#include "scratch.h"
+
+// One step of a shown derivation: a schema by its place, and every name the
+// step adds to the derived set, ascending by number.
+struct derived_step {
+  size_t place;
+  std::vector<number> added;
+};
+
+// Closures and steps over one model, which must outlive it.
+class derivations {
+ public:
+  explicit derivations(const numbered_input& model);
+
+  // The steps on the schemas at places, in order, that a derivation of right
+  // from left needs: those of places that the right side needs, each with
+  // all it adds when the kept steps are replayed from left. Dropping any one
+  // of them and replaying the rest in order no longer reaches right. When
+  // the replay of places does not reach right, returns nothing.
+  // Costs at most one replay of the steps after a step per step, each
+  // replay stopping once it derives what the whole sequence derived there.
+  std::vector<derived_step> needed_steps(std::span<const number> left,
+                                         std::span<const number> right,
+                                         std::span<const size_t> places);
+
+  // True when adding the schema extra (names ascending) to the decomposition
+  // lets the derived set grow from derived, which must be a derived set of
+  // the decomposition (closed under its steps), to hold every name of right.
+  // Costs one closure for extra and one for each schema visited again
+  // because it holds a name that joined.
+  bool keeps_with(std::span<const number> derived, std::span<const number> extra,
+                  std::span<const number> right);
+
+ private:
+  // Closes start under all dependencies into reached_, stopping once wanted
+  // names marked in wanted_ are reached.
+  void close(std::span<const number> start, size_t wanted);
+  // True when step i of steps, replayed, adds a name of right that no later
+  // step's schema holds, so that no replay without it reaches right.
+  bool alone_adds_right(const std::vector<derived_step>& steps, size_t i,
+                        std::span<const number> right);
+  // Adds to set what a step on the schema names adds, and lists the names
+  // added in fresh unless it is null. Returns how many were added.
+  size_t step(std::span<const number> names, stamped_set& set,
+              std::vector<number>* fresh);
+  // True when set holds every name of names.
+  bool holds_all(const stamped_set& set, std::span<const number> names) const;
+
+  const numbered_input& model_;
+  table uses_;     // per name: the dependencies whose left sides hold it
+  table holders_;  // per name: the schemas that hold it
+  stamped_set reached_, derived_, trial_;
+  marks counted_, queued_, marked_, wanted_;
+  std::vector<number> unmet_;  // per dependency counted: left names unreached
+  std::vector<number> part_, queue_, schema_queue_, fresh_;
+};
+
+#endif  // FDKEEP_DERIVED_H_
