@@ -39,6 +39,7 @@ void derivations::close(std::span<const number> start, size_t wanted) {
           queue_.push_back(reached);
           wanted -= wanted_.marked(reached);
         }
+      if (wanted == 0) return;
     }
   }
 }
@@ -72,18 +73,21 @@ bool derivations::holds_all(const stamped_set& set,
                      [&](number attribute) { return set.contains(attribute); });
 }
 
-std::vector<derived_step> derivations::needed_steps(
-    std::span<const number> left, std::span<const number> right,
-    std::span<const size_t> places) {
-  std::vector<derived_step> steps;
-  // sizes[j]: the size of the derived set after step j, replayed from left.
-  std::vector<size_t> sizes, trial_sizes;
+derivation_steps derivations::needed_steps(std::span<const number> left,
+                                           std::span<const number> right,
+                                           std::span<const size_t> places) {
+  derivation_steps all;  // every step of places, replayed
+  all.places.assign(places.begin(), places.end());
+  all.ends.resize(places.size());
+  // sizes[j]: the size of the derived set after kept step j, replayed from
+  // left.
+  std::vector<size_t> sizes(places.size()), trial_sizes;
   derived_.clear();
   for (number attribute : left) derived_.insert(attribute);
-  for (size_t place : places) {
-    steps.push_back({place, {}});
-    step(model_.schemas[place], derived_, &steps.back().added);
-    sizes.push_back(derived_.size());
+  for (size_t j = 0; j < places.size(); ++j) {
+    step(model_.schemas[places[j]], derived_, &all.added);
+    all.ends[j] = all.added.size();
+    sizes[j] = derived_.size();
   }
   if (!holds_all(derived_, right)) return {};
 
@@ -92,17 +96,23 @@ std::vector<derived_step> derivations::needed_steps(
   // there; once it derives as much as the sequence with step i did, the
   // rest goes as before. A step that alone adds a name of the right side
   // that no later step's schema holds is kept without a trial.
+  std::vector<size_t> kept(places.size());  // steps of all, by their index
+  for (size_t i = 0; i < kept.size(); ++i) kept[i] = i;
   derived_.clear();
   for (number attribute : left) derived_.insert(attribute);
   bool dropped = false;
-  for (size_t i = 0; i < steps.size();) {
+  size_t budget = kTrialSteps + kept.size() / 2;
+  for (size_t i = 0; i < kept.size();) {
+    const size_t after = kept.size() - i - 1;
     bool droppable = sizes[i] == derived_.size();  // it adds nothing now
     trial_sizes.clear();
-    if (!droppable && !alone_adds_right(steps, i, right)) {
+    if (!droppable && !alone_adds_right(all, kept, i, right)) {
+      if (budget < after) break;  // the steps left are kept untried
+      budget -= after;
       trial_.clear();
       for (number attribute : derived_.members()) trial_.insert(attribute);
-      for (size_t j = i + 1; j < steps.size() && !droppable; ++j) {
-        step(model_.schemas[steps[j].place], trial_, nullptr);
+      for (size_t j = i + 1; j < kept.size() && !droppable; ++j) {
+        step(model_.schemas[all.places[kept[j]]], trial_, nullptr);
         trial_sizes.push_back(trial_.size());
         droppable = trial_.size() == sizes[j];
       }
@@ -110,34 +120,40 @@ std::vector<derived_step> derivations::needed_steps(
     }
     if (droppable) {
       std::copy(trial_sizes.begin(), trial_sizes.end(), sizes.begin() + i + 1);
-      steps.erase(steps.begin() + i);
+      kept.erase(kept.begin() + i);
       sizes.erase(sizes.begin() + i);
       dropped = true;
     } else {
-      step(model_.schemas[steps[i].place], derived_, nullptr);
+      step(model_.schemas[all.places[kept[i]]], derived_, nullptr);
       ++i;
     }
   }
 
   if (dropped) {  // what each kept step adds now
+    derivation_steps shown;
     derived_.clear();
     for (number attribute : left) derived_.insert(attribute);
-    for (derived_step& kept : steps) {
-      kept.added.clear();
-      step(model_.schemas[kept.place], derived_, &kept.added);
+    for (size_t k : kept) {
+      step(model_.schemas[all.places[k]], derived_, &shown.added);
+      shown.places.push_back(all.places[k]);
+      shown.ends.push_back(shown.added.size());
     }
+    all = std::move(shown);
   }
-  for (derived_step& kept : steps) std::sort(kept.added.begin(), kept.added.end());
-  return steps;
+  for (size_t i = 0, first = 0; i < all.size(); first = all.ends[i++])
+    if (all.ends[i] - first > 1)
+      std::sort(all.added.begin() + first, all.added.begin() + all.ends[i]);
+  return all;
 }
 
-bool derivations::alone_adds_right(const std::vector<derived_step>& steps,
-                                   size_t i, std::span<const number> right) {
-  for (number attribute : steps[i].added) {
+bool derivations::alone_adds_right(const derivation_steps& all,
+                                   const std::vector<size_t>& kept, size_t i,
+                                   std::span<const number> right) {
+  for (number attribute : all.adds(kept[i])) {
     if (!std::binary_search(right.begin(), right.end(), attribute)) continue;
     bool later = false;
-    for (size_t j = i + 1; j < steps.size() && !later; ++j) {
-      const auto names = model_.schemas[steps[j].place];
+    for (size_t j = i + 1; j < kept.size() && !later; ++j) {
+      const auto names = model_.schemas[all.places[kept[j]]];
       later = std::binary_search(names.begin(), names.end(), attribute);
     }
     if (!later) return true;

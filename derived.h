@@ -14,9 +14,12 @@
 // each once, leaves no step or name that could still be dropped.
 //
 // What it costs: a closure costs the dependencies whose left sides hold the
-// names it reaches, and their right sides when they apply; working sets are
-// stamped, so nothing costs the size of the input. Memory: the inverted
-// left sides and schemas, O(M + S).
+// names it reaches, and their right sides when they apply, and stops once
+// it has reached every name of its schema; working sets are stamped, so
+// nothing costs the size of the input. A derivation of k steps costs at
+// most 4k + 64 replayed steps, whatever k: trials of dropping a step stop
+// at a bound (kTrialSteps). Memory: the inverted left sides and schemas,
+// O(M + S).
 #ifndef FDKEEP_DERIVED_H_
 #define FDKEEP_DERIVED_H_
 
@@ -26,11 +29,24 @@
 #include "model.h"
 #include "scratch.h"
 
-// One step of a shown derivation: a schema by its place, and every name the
-// step adds to the derived set, ascending by number.
-struct derived_step {
-  size_t place;
-  std::vector<number> added;
+// The step replays that trials of dropping steps may take for a derivation,
+// beyond one for every two steps.
+constexpr size_t kTrialSteps = 64;
+
+// The steps of a shown derivation: schemas by their places, in order, and
+// every name each adds to the derived set, ascending by number.
+struct derivation_steps {
+  std::vector<size_t> places;
+  std::vector<size_t> ends;   // per step: where its names end in added
+  std::vector<number> added;  // step after step
+
+  size_t size() const { return places.size(); }
+  bool empty() const { return places.empty(); }
+  // The names that step i adds.
+  std::span<const number> adds(size_t i) const {
+    const size_t first = i ? ends[i - 1] : 0;
+    return {added.data() + first, ends[i] - first};
+  }
 };
 
 // Closures and steps over one model, which must outlive it.
@@ -39,15 +55,19 @@ class derivations {
   explicit derivations(const numbered_input& model);
 
   // The steps on the schemas at places, in order, that a derivation of right
-  // from left needs: those of places that the right side needs, each with
-  // all it adds when the kept steps are replayed from left. Dropping any one
-  // of them and replaying the rest in order no longer reaches right. When
-  // the replay of places does not reach right, returns nothing.
-  // Costs at most one replay of the steps after a step per step, each
-  // replay stopping once it derives what the whole sequence derived there.
-  std::vector<derived_step> needed_steps(std::span<const number> left,
-                                         std::span<const number> right,
-                                         std::span<const size_t> places);
+  // from left needs, each with all it adds when the kept steps are replayed
+  // from left. Each step is dropped once, in order, when the steps after it,
+  // replayed, still reach right; a step that alone adds a name of right
+  // that no later step's schema holds is kept without a trial. So dropping
+  // any one kept step and replaying the rest no longer reaches right, as
+  // long as the trials fit in kTrialSteps plus half the steps in step
+  // replays (every derivation of up to 11 steps fits); past that, the steps
+  // left untried are kept. When the replay of places does not reach right,
+  // returns nothing. Costs O(k) replayed steps for k places, each a closure
+  // that stops once it has reached every name of its schema.
+  derivation_steps needed_steps(std::span<const number> left,
+                                std::span<const number> right,
+                                std::span<const size_t> places);
 
   // True when adding the schema extra (names ascending) to the decomposition
   // lets the derived set grow from derived, which must be a derived set of
@@ -61,9 +81,11 @@ class derivations {
   // Closes start under all dependencies into reached_, stopping once wanted
   // names marked in wanted_ are reached.
   void close(std::span<const number> start, size_t wanted);
-  // True when step i of steps, replayed, adds a name of right that no later
-  // step's schema holds, so that no replay without it reaches right.
-  bool alone_adds_right(const std::vector<derived_step>& steps, size_t i,
+  // True when step kept[i] of all, replayed, adds a name of right that no
+  // later kept step's schema holds, so that no replay without it reaches
+  // right.
+  bool alone_adds_right(const derivation_steps& all,
+                        const std::vector<size_t>& kept, size_t i,
                         std::span<const number> right);
   // Adds to set what a step on the schema names adds, and lists the names
   // added in fresh unless it is null. Returns how many were added.

@@ -149,12 +149,8 @@ std::string json_line(const input_line& line) {
 // the steps of a derivation, each needed and with all it adds, or, for a
 // lost dependency, the missing names that no schema holds and an
 // irreducible schema that would keep it.
-struct shown_step {
-  size_t place;
-  std::vector<std::string_view> added;  // ascending by bytes
-};
 struct beyond_report {
-  std::vector<shown_step> steps;
+  derivation_steps steps;
   schema in_no_schema;
   std::vector<number> suggested;
 };
@@ -176,13 +172,15 @@ beyond_report beyond(const numbered_input& model, derivations& with,
     std::vector<size_t> places;
     for (const dependency_report::step& step : report.steps)
       places.push_back(step.place);
-    for (derived_step& step :
-         with.needed_steps(model.left[place], model.right[place], places))
-      more.steps.push_back({step.place, names_of(model, step.added)});
+    more.steps =
+        with.needed_steps(model.left[place], model.right[place], places);
     if (more.steps.empty())  // the replay missed: show the engine's steps
       for (const dependency_report::step& step : report.steps) {
-        const auto added = report.added(step);
-        more.steps.push_back({step.place, {added.begin(), added.end()}});
+        for (std::string_view name : report.added(step))
+          if (number attribute; model.names.find(name, attribute))
+            more.steps.added.push_back(attribute);
+        more.steps.places.push_back(step.place);
+        more.steps.ends.push_back(more.steps.added.size());
       }
   } else if (report.how == outcome::lost) {
     std::vector<number> derived;
@@ -219,8 +217,9 @@ std::string as_text(const input& in, const input_line& line, const schema& left,
         if (i > next)
           text +=
               "    \u2026 " + std::to_string(i - next) + " steps left out\n";
-        text += "    " + line_text(in.schema_lines[more.steps[i].place]) +
-                "\n" + "      adds " + set_text(more.steps[i].added) + "\n";
+        text += "    " + line_text(in.schema_lines[more.steps.places[i]]) +
+                "\n" + "      adds " +
+                set_text(names_of(in.model, more.steps.adds(i))) + "\n";
         next = i + 1;
       }
       return text;
@@ -258,8 +257,9 @@ std::string as_json(const input& in, const input_line& line,
       const std::vector<size_t> shown = shown_steps(more.steps.size());
       for (size_t i : shown)
         json += std::string(i > shown.front() ? ", " : "") + "{" +
-                json_line(in.schema_lines[more.steps[i].place]) + ", " +
-                json_names("adds", more.steps[i].added) + "}";
+                json_line(in.schema_lines[more.steps.places[i]]) + ", " +
+                json_names("adds", names_of(in.model, more.steps.adds(i))) +
+                "}";
       json += "]";
       if (shown.size() < more.steps.size())
         json += ", \"steps_left_out\": " +

@@ -27,14 +27,15 @@ schema step_by_definition(const dependency_map& map, const schema& derived,
 // what the definition says; all but the step skipped.
 bool replay_reaches(const std::vector<schema>& schemas,
                     const dependency_map& map, const schema& left,
-                    const schema& right, const std::vector<derived_step>& steps,
+                    const schema& right, const derivation_steps& steps,
                     const numbered_input& model, size_t skipped) {
   schema derived = left;
   for (size_t i = 0; i < steps.size(); ++i) {
     if (i == skipped) continue;
-    const schema added = step_by_definition(map, derived, schemas[steps[i].place]);
+    const schema added =
+        step_by_definition(map, derived, schemas[steps.places[i]]);
     if (skipped == steps.size()) {
-      EXPECT_EQ(render(added), render(schema_of(model, steps[i].added)))
+      EXPECT_EQ(render(added), render(schema_of(model, steps.adds(i))))
           << "step " << i;
     }
     derived = derived + added;
@@ -57,7 +58,7 @@ int expect_repairs_hold(const decomposition& d, const dependency_map& map) {
       std::vector<size_t> places;
       for (const dependency_report::step& step : report.steps)
         places.push_back(step.place);
-      const std::vector<derived_step> steps =
+      const derivation_steps steps =
           with.needed_steps(model.left[place], model.right[place], places);
       ASSERT_FALSE(steps.empty());
       EXPECT_LE(steps.size(), places.size());
