@@ -7,6 +7,13 @@
 #include <algorithm>
 
 derivations::derivations(const numbered_input& model)
+    : derivations(model, kWorkBase + kWorkPerValue *
+                                         (model.names.size() +
+                                          model.schemas.value_count() +
+                                          model.left.value_count() +
+                                          model.right.value_count())) {}
+
+derivations::derivations(const numbered_input& model, size_t work)
     : model_(model),
       uses_(model.left.inverted(model.names.size())),
       holders_(model.schemas.inverted(model.names.size())),
@@ -17,7 +24,17 @@ derivations::derivations(const numbered_input& model)
       queued_(model.schemas.size() + 1),
       marked_(model.names.size()),
       wanted_(model.names.size()),
-      unmet_(model.dependency_count()) {}
+      unmet_(model.dependency_count()),
+      work_left_(work) {}
+
+bool derivations::spend(size_t work) {
+  if (work >= work_left_) {
+    work_left_ = 0;
+    return false;
+  }
+  work_left_ -= work;
+  return true;
+}
 
 void derivations::close(std::span<const number> start, size_t wanted) {
   reached_.clear();
@@ -28,6 +45,7 @@ void derivations::close(std::span<const number> start, size_t wanted) {
   while (!queue_.empty() && wanted > 0) {
     const number attribute = queue_.back();
     queue_.pop_back();
+    if (!spend(1 + uses_[attribute].size())) return;
     for (number dependency : uses_[attribute]) {
       if (!counted_.marked(dependency)) {
         counted_.mark(dependency);
@@ -46,6 +64,7 @@ void derivations::close(std::span<const number> start, size_t wanted) {
 
 size_t derivations::step(std::span<const number> names, stamped_set& set,
                          std::vector<number>* fresh) {
+  if (!spend(names.size())) return 0;
   part_.clear();
   wanted_.clear();
   for (number attribute : names)
@@ -89,13 +108,14 @@ derivation_steps derivations::needed_steps(std::span<const number> left,
     all.ends[j] = all.added.size();
     sizes[j] = derived_.size();
   }
-  if (!holds_all(derived_, right)) return {};
+  if (exhausted() || !holds_all(derived_, right)) return {};
 
   // Tries to drop each step once, in order. derived_ holds what the kept
   // steps before step i derive. The trial replays the steps after i from
   // there; once it derives as much as the sequence with step i did, the
   // rest goes as before. A step that alone adds a name of the right side
-  // that no later step's schema holds is kept without a trial.
+  // that no later step's schema holds is kept without a trial. Once the
+  // work runs out, steps cut short add less, so that every step is kept.
   std::vector<size_t> kept(places.size());  // steps of all, by their index
   for (size_t i = 0; i < kept.size(); ++i) kept[i] = i;
   derived_.clear();
@@ -138,6 +158,7 @@ derivation_steps derivations::needed_steps(std::span<const number> left,
       shown.places.push_back(all.places[k]);
       shown.ends.push_back(shown.added.size());
     }
+    if (exhausted()) return {};
     all = std::move(shown);
   }
   for (size_t i = 0, first = 0; i < all.size(); first = all.ends[i++])
@@ -164,6 +185,7 @@ bool derivations::alone_adds_right(const derivation_steps& all,
 bool derivations::keeps_with(std::span<const number> derived,
                              std::span<const number> extra,
                              std::span<const number> right) {
+  if (exhausted()) return false;
   derived_.clear();
   for (number attribute : derived) derived_.insert(attribute);
   size_t unmet = 0;

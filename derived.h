@@ -18,7 +18,9 @@
 // it has reached every name of its schema; working sets are stamped, so
 // nothing costs the size of the input. A derivation of k steps costs at
 // most 4k + 64 replayed steps, whatever k: trials of dropping a step stop
-// at a bound (kTrialSteps). Memory: the inverted left sides and schemas,
+// at a bound (kTrialSteps). All the work of one object is bounded by
+// kWorkPerValue times the input's size, plus kWorkBase: past that it gives
+// up, and the explanation shows what the test traced. Memory: the inverted left sides and schemas,
 // O(M + S).
 #ifndef FDKEEP_DERIVED_H_
 #define FDKEEP_DERIVED_H_
@@ -32,6 +34,12 @@
 // The step replays that trials of dropping steps may take for a derivation,
 // beyond one for every two steps.
 constexpr size_t kTrialSteps = 64;
+
+// The work that a derivations object may do over its life: names and
+// dependencies a closure processes, names of schemas a step reads; so much
+// per name, schema name and dependency name of the input, and some more.
+constexpr size_t kWorkPerValue = 32;
+constexpr size_t kWorkBase = size_t{1} << 20;
 
 // The steps of a shown derivation: schemas by their places, in order, and
 // every name each adds to the derived set, ascending by number.
@@ -53,6 +61,12 @@ struct derivation_steps {
 class derivations {
  public:
   explicit derivations(const numbered_input& model);
+  // The same, allowed work units of work in all instead.
+  derivations(const numbered_input& model, size_t work);
+
+  // True once the work allowed (kWorkPerValue, kWorkBase) is spent. From
+  // then on, needed_steps returns nothing and keeps_with false.
+  bool exhausted() const { return work_left_ == 0; }
 
   // The steps on the schemas at places, in order, that a derivation of right
   // from left needs, each with all it adds when the kept steps are replayed
@@ -63,8 +77,9 @@ class derivations {
   // long as the trials fit in kTrialSteps plus half the steps in step
   // replays (every derivation of up to 11 steps fits); past that, the steps
   // left untried are kept. When the replay of places does not reach right,
-  // returns nothing. Costs O(k) replayed steps for k places, each a closure
-  // that stops once it has reached every name of its schema.
+  // returns nothing, and also when the work allowed runs out. Costs O(k)
+  // replayed steps for k places, each a closure that stops once it has
+  // reached every name of its schema.
   derivation_steps needed_steps(std::span<const number> left,
                                 std::span<const number> right,
                                 std::span<const size_t> places);
@@ -73,11 +88,15 @@ class derivations {
   // lets the derived set grow from derived, which must be a derived set of
   // the decomposition (closed under its steps), to hold every name of right.
   // Costs one closure for extra and one for each schema visited again
-  // because it holds a name that joined.
+  // because it holds a name that joined. False when the work allowed runs
+  // out.
   bool keeps_with(std::span<const number> derived, std::span<const number> extra,
                   std::span<const number> right);
 
  private:
+  // Takes work from what is left; false, and nothing left, when there is
+  // not enough.
+  bool spend(size_t work);
   // Closes start under all dependencies into reached_, stopping once wanted
   // names marked in wanted_ are reached.
   void close(std::span<const number> start, size_t wanted);
@@ -101,6 +120,7 @@ class derivations {
   marks counted_, queued_, marked_, wanted_;
   std::vector<number> unmet_;  // per dependency counted: left names unreached
   std::vector<number> part_, queue_, schema_queue_, fresh_;
+  size_t work_left_;
 };
 
 #endif  // FDKEEP_DERIVED_H_

@@ -1,9 +1,8 @@
 #include "explain.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
 #include <numeric>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -151,6 +150,17 @@ std::string json_line(const input_line& line) {
 // irreducible schema that would keep it.
 struct beyond_report {
   derivation_steps steps;
+  bool traced = false;  // out of work: the engine's steps are shown
+
+  size_t step_count(const dependency_report& report) const {
+    return traced ? report.steps.size() : steps.size();
+  }
+  size_t place(const dependency_report& report, size_t i) const {
+    return traced ? report.steps[i].place : steps.places[i];
+  }
+  std::vector<std::string_view> adds(const numbered_input& model,
+                                     const dependency_report& report,
+                                     size_t i) const;
   schema in_no_schema;
   std::vector<number> suggested;
 };
@@ -164,6 +174,14 @@ std::vector<std::string_view> names_of(const numbered_input& model,
   return names;
 }
 
+std::vector<std::string_view> beyond_report::adds(
+    const numbered_input& model, const dependency_report& report,
+    size_t i) const {
+  if (!traced) return names_of(model, steps.adds(i));
+  const auto added = report.added(report.steps[i]);
+  return {added.begin(), added.end()};
+}
+
 beyond_report beyond(const numbered_input& model, derivations& with,
                      size_t place, const dependency_report& report) {
   beyond_report more;
@@ -174,14 +192,7 @@ beyond_report beyond(const numbered_input& model, derivations& with,
       places.push_back(step.place);
     more.steps =
         with.needed_steps(model.left[place], model.right[place], places);
-    if (more.steps.empty())  // the replay missed: show the engine's steps
-      for (const dependency_report::step& step : report.steps) {
-        for (std::string_view name : report.added(step))
-          if (number attribute; model.names.find(name, attribute))
-            more.steps.added.push_back(attribute);
-        more.steps.places.push_back(step.place);
-        more.steps.ends.push_back(more.steps.added.size());
-      }
+    more.traced = more.steps.empty();
   } else if (report.how == outcome::lost) {
     std::vector<number> derived;
     number attribute;
@@ -209,17 +220,18 @@ std::string as_text(const input& in, const input_line& line, const schema& left,
       return text + "  preserved: both sides lie in one schema, " +
              line_text(in.schema_lines[report.place]) + "\n";
     case outcome::derived: {
-      const size_t n = more.steps.size();
+      const size_t n = more.step_count(report);
       text += "  preserved: derived in " + std::to_string(n) +
-              (n == 1 ? " step\n" : " steps\n");
+              (n == 1 ? " step" : " steps") +
+              (more.traced ? ", as traced\n" : "\n");
       size_t next = 0;  // the place of the next step
       for (size_t i : shown_steps(n)) {
         if (i > next)
           text +=
               "    \u2026 " + std::to_string(i - next) + " steps left out\n";
-        text += "    " + line_text(in.schema_lines[more.steps.places[i]]) +
+        text += "    " + line_text(in.schema_lines[more.place(report, i)]) +
                 "\n" + "      adds " +
-                set_text(names_of(in.model, more.steps.adds(i))) + "\n";
+                set_text(more.adds(in.model, report, i)) + "\n";
         next = i + 1;
       }
       return text;
@@ -254,16 +266,16 @@ std::string as_json(const input& in, const input_line& line,
              "}}";
     case outcome::derived: {
       json += ", \"preserved\": true, \"how\": \"derivation\", \"steps\": [";
-      const std::vector<size_t> shown = shown_steps(more.steps.size());
+      const size_t n = more.step_count(report);
+      const std::vector<size_t> shown = shown_steps(n);
       for (size_t i : shown)
         json += std::string(i > shown.front() ? ", " : "") + "{" +
-                json_line(in.schema_lines[more.steps.places[i]]) + ", " +
-                json_names("adds", names_of(in.model, more.steps.adds(i))) +
+                json_line(in.schema_lines[more.place(report, i)]) + ", " +
+                json_names("adds", more.adds(in.model, report, i)) +
                 "}";
       json += "]";
-      if (shown.size() < more.steps.size())
-        json += ", \"steps_left_out\": " +
-                std::to_string(more.steps.size() - shown.size());
+      if (shown.size() < n)
+        json += ", \"steps_left_out\": " + std::to_string(n - shown.size());
       return json + "}";
     }
     case outcome::lost:

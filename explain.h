@@ -8,8 +8,9 @@
 // hex digits per byte.
 //
 // A derivation shows only steps that the right side needs: dropping any one
-// and replaying the rest in order no longer reaches it (within the bound of
-// derived.h). Each step shows all
+// and replaying the rest in order no longer reaches it (within the bounds of
+// derived.h; once its work is spent, derivations are shown as the engine
+// traced them, marked "as traced"). Each step shows all
 // that it adds to the derived set when the steps shown are replayed in
 // order: the names of its schema that the closure of the derived set's part
 // inside the schema reaches. A lost dependency shows a schema that would

@@ -1,11 +1,13 @@
 // Repairs (see repair.h): a lost dependency's schema shrunk by leaving names
 // out in ever smaller chunks, each try a derived-set test; and the merging
-// of suggested schemas that one another holds. Bounded by kRepairTries
+// of suggested schemas that one another holds, looking only among the
+// schemas that hold the rarest of a schema's names. Bounded by kRepairTries
 // tries per dependency.
 #include "repair.h"
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_map>
 
 std::vector<number> suggested_schema(derivations& with,
                                      std::span<const number> left,
@@ -24,7 +26,8 @@ std::vector<number> suggested_schema(derivations& with,
   size_t tries = 0;
   for (size_t chunk = std::max<size_t>(candidates.size() / 2, 1);;
        chunk /= 2) {
-    for (size_t first = 0; first < candidates.size() && tries < kRepairTries;
+    for (size_t first = 0; first < candidates.size() && tries < kRepairTries &&
+                           !with.exhausted();
          first += chunk) {
       const size_t last = std::min(first + chunk, candidates.size());
       if (std::all_of(out.begin() + first, out.begin() + last,
@@ -58,16 +61,29 @@ std::vector<repair_schema> whole_repair(std::vector<repair_schema> suggested) {
                  size_b = suggested[b].names.size();
     return size_a != size_b ? size_a > size_b : a < b;
   });
+  // Per name, the kept schemas that hold it: a schema that holds another
+  // is among those of the other's name with the fewest.
+  std::unordered_map<number, std::vector<size_t>> holding;
+  const std::vector<size_t> none;
   std::vector<size_t> kept;
   for (size_t i : order) {
     const std::vector<number>& names = suggested[i].names;
-    const auto holder = std::find_if(kept.begin(), kept.end(), [&](size_t k) {
-      const std::vector<number>& held = suggested[k].names;
-      return std::includes(held.begin(), held.end(), names.begin(),
-                           names.end());
-    });
-    if (holder == kept.end()) {
+    const std::vector<size_t>* fewest = &none;
+    for (size_t n = 0; n < names.size(); ++n) {
+      const auto found = holding.find(names[n]);
+      const std::vector<size_t>* these =
+          found == holding.end() ? &none : &found->second;
+      if (n == 0 || these->size() < fewest->size()) fewest = these;
+    }
+    const auto holder =
+        std::find_if(fewest->begin(), fewest->end(), [&](size_t k) {
+          const std::vector<number>& held = suggested[k].names;
+          return std::includes(held.begin(), held.end(), names.begin(),
+                               names.end());
+        });
+    if (holder == fewest->end()) {
       kept.push_back(i);
+      for (number name : names) holding[name].push_back(i);
       continue;
     }
     std::vector<size_t>& keeps = suggested[*holder].keeps;

@@ -5,8 +5,9 @@
 //
 // What it keeps true: a suggested schema always keeps its dependency (a name
 // is left out only when the schema without it still keeps the dependency);
-// it is irreducible whenever its search ends within its bound (below), which
-// it does for every schema of up to 128 names. Adding schemas only grows
+// it is irreducible whenever its search ends within its bounds (below),
+// which it does for every schema of up to 128 names while the derivations
+// object has work left. Adding schemas only grows
 // derived sets, so the whole repair keeps every lost dependency and every
 // preserved one stays preserved.
 //
@@ -14,8 +15,10 @@
 // missing names. Names are left out in halves, then quarters, down to one
 // name at a time, at most 2n tries for n names and at most kRepairTries
 // in all; each try is one derivations::keeps_with (a closure for the schema
-// and one for each schema visited again). The whole repair costs
-// O(r^2 s) for r suggested schemas of s names at most.
+// and one for each schema visited again). The whole repair looks for a
+// schema that holds another only among those that hold the other's rarest
+// name: O(r s) for r suggested schemas of s names at most when names are
+// spread, O(r^2 s) at worst.
 #ifndef FDKEEP_REPAIR_H_
 #define FDKEEP_REPAIR_H_
 

@@ -157,6 +157,31 @@ TEST(Repairs, HoldOnHostileShapes) {
       }
 }
 
+// Out of work, a derivations object gives up rather than answer wrongly:
+// no steps, no schema kept, and a suggested schema as it started.
+TEST(Repairs, OutOfWorkGivesUp) {
+  decomposition d;
+  dependency_map map;
+  ASSERT_TRUE(read_input("A,B\nB,C\n\nA->B\nB->C\nA->C\nA,D->C\n", d, map));
+  const numbered_input model = number_input(d, map);
+  derivations with(model, 0);
+  EXPECT_TRUE(with.exhausted());
+  explain(model, {}, [&](size_t place, const dependency_report& report) {
+    const size_t places[] = {0, 1};
+    if (report.how == dependency_report::outcome::derived) {
+      EXPECT_TRUE(
+          with.needed_steps(model.left[place], model.right[place], places)
+              .empty());
+    }
+  });
+  number a, b, c;
+  ASSERT_TRUE(model.names.find("A", a) && model.names.find("B", b) &&
+              model.names.find("C", c));
+  const std::vector<number> left = {a}, right = {c}, derived = {a, b};
+  EXPECT_FALSE(with.keeps_with(derived, left, right));
+  EXPECT_EQ(suggested_schema(with, left, right, derived).size(), 2u);
+}
+
 // The examples that showed a step that was not needed, a step that showed
 // less than it adds, and a schema larger than needed, as the program
 // writes them.
