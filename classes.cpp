@@ -170,7 +170,8 @@ void name_classes::root_trees(size_t width) {
   }
 }
 
-void name_classes::path(number from, number to, std::vector<link>& steps) const {
+void name_classes::path(number from, number to,
+                        std::vector<link>& steps) const {
   steps.clear();
   // The name where the two ways up meet.
   number a = from, b = to;

@@ -1,11 +1,15 @@
 #include "explain.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cstdio>
 #include <numeric>
+#include <span>
 #include <utility>
 #include <vector>
+
+#include "derived.h"
+#include "messages.h"
+#include "quoting.h"
+#include "repair.h"
 
 namespace {
 
@@ -15,79 +19,6 @@ constexpr std::string_view kPreserving =
 constexpr std::string_view kNotPreserving =
     "nem f\u00fcgg\u0151s\u00e9g\u00f6rz\u0151";
 
-// ---------------------------------------------------------------------------
-// Bytes as UTF-8
-
-// The code point that starts at text[at] and its length in bytes, or length
-// 0 when no valid UTF-8 sequence starts there.
-struct code_point {
-  uint32_t value = 0;
-  size_t length = 0;
-};
-
-code_point decode(std::string_view text, size_t at) {
-  const auto byte = [&](size_t i) {
-    return static_cast<unsigned char>(text[at + i]);
-  };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80) return {lead, 1};
-  size_t length;
-  uint32_t value, least;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2, value = lead & 0x1F, least = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3, value = lead & 0x0F, least = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4, value = lead & 0x07, least = 0x10000;
-  } else {
-    return {};
-  }
-  if (at + length > text.size()) return {};
-  for (size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return {};
-    value = value << 6 | (byte(i) & 0x3F);
-  }
-  if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
-    return {};
-  return {value, length};
-}
-
-bool valid_utf8(std::string_view text) {
-  for (size_t at = 0; at < text.size();) {
-    const code_point c = decode(text, at);
-    if (c.length == 0) return false;
-    at += c.length;
-  }
-  return true;
-}
-
-// Characters that print as nothing, or as a blank that can pass unseen.
-bool invisible(uint32_t c) {
-  return c == 0xA0 || c == 0xAD || (c >= 0x200B && c <= 0x200F) ||
-         c == 0x2028 || c == 0x2029 || c == 0x2060 || c == 0xFEFF;
-}
-
-bool control(uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
-// The escape of a quote, a backslash, a tab, a line feed or a carriage
-// return, the same in text and in JSON; nullptr for any other character.
-const char* short_escape(uint32_t c) {
-  switch (c) {
-    case '"':
-      return "\\\"";
-    case '\\':
-      return "\\\\";
-    case '\t':
-      return "\\t";
-    case '\n':
-      return "\\n";
-    case '\r':
-      return "\\r";
-    default:
-      return nullptr;
-  }
-}
-
 std::string hex_byte(unsigned char byte) {
   constexpr char kDigits[] = "0123456789abcdef";
   return {kDigits[byte >> 4], kDigits[byte & 15]};
@@ -95,19 +26,6 @@ std::string hex_byte(unsigned char byte) {
 
 // ---------------------------------------------------------------------------
 // Text
-
-bool plain(std::string_view bytes) {
-  if (bytes.empty() || bytes.front() == ' ' || bytes.back() == ' ')
-    return false;
-  for (size_t at = 0; at < bytes.size();) {
-    const code_point c = decode(bytes, at);
-    if (c.length == 0 || control(c.value) || invisible(c.value) ||
-        c.value == '"' || c.value == '\\' || c.value == '{' || c.value == '}')
-      return false;
-    at += c.length;
-  }
-  return true;
-}
 
 // How much of a long piece an explanation shows: the steps of a
 // derivation (the first and the last half of them), the names of a list,
@@ -162,20 +80,27 @@ std::vector<size_t> shown_steps(size_t count) {
   return places;
 }
 
-// Names: a schema, or names in ascending order.
-template <typename Names>
-std::string set_text(const Names& names) {
-  return listed(names, '{', '}', shown,
-                ", \u2026 " + std::to_string(left_out(names)) + " more");
+// text with values, in the language of say.
+std::string said(const messages& say, std::string_view text,
+                 std::initializer_list<std::string> values) {
+  return fill(say(text), std::vector<std::string>(values));
 }
 
-std::string line_text(const input_line& line) {
+// Names: a schema, or names in ascending order.
+template <typename Names>
+std::string set_text(const messages& say, const Names& names) {
+  return listed(names, '{', '}', shown,
+                said(say, message(", \u2026 {1} more"),
+                     {std::to_string(left_out(names))}));
+}
+
+std::string line_text(const messages& say, const input_line& line) {
   const std::string_view start = shown_start(line.text);
-  std::string text =
-      "line " + std::to_string(line.number) + ": " + shown(start);
+  std::string text = said(say, message("line {1}: {2}"),
+                          {std::to_string(line.number), shown(start)});
   if (start.size() < line.text.size())
-    text += " \u2026 " + std::to_string(line.text.size() - start.size()) +
-            " more bytes";
+    text += said(say, message(" \u2026 {1} more bytes"),
+                 {std::to_string(line.text.size() - start.size())});
   return text;
 }
 
@@ -190,8 +115,10 @@ std::string json_bytes(std::string_view bytes) {
   }
   std::string text = "\"";
   for (char byte : bytes) {
-    if (const char* escape = short_escape(byte)) {
-      text += escape;
+    if (byte == '"' || byte == '\\') {
+      text += {'\\', byte};
+    } else if (byte == '\t' || byte == '\n' || byte == '\r') {
+      text += byte == '\t' ? "\\t" : byte == '\n' ? "\\n" : "\\r";
     } else if (static_cast<unsigned char>(byte) < 0x20) {
       text += "\\u00" + hex_byte(static_cast<unsigned char>(byte));
     } else {
@@ -225,68 +152,125 @@ std::string json_line(const input_line& line) {
 // ---------------------------------------------------------------------------
 // One dependency
 
-// What a report says of a lost dependency beyond the report itself.
-struct shortfall {
-  schema in_no_schema;  // missing names that no schema holds
-  schema suggested;     // a schema that would keep the dependency
+// What the explanation shows of a dependency beyond the engine's report:
+// the steps of a derivation, each needed and with all it adds, or, for a
+// lost dependency, the missing names that no schema holds and an
+// irreducible schema that would keep it.
+struct beyond_report {
+  derivation_steps steps;
+  bool traced = false;  // out of work: the engine's steps are shown
+
+  size_t step_count(const dependency_report& report) const {
+    return traced ? report.steps.size() : steps.size();
+  }
+  size_t place(const dependency_report& report, size_t i) const {
+    return traced ? report.steps[i].place : steps.places[i];
+  }
+  std::vector<std::string_view> adds(const numbered_input& model,
+                                     const dependency_report& report,
+                                     size_t i) const;
+  schema in_no_schema;
+  std::vector<number> suggested;
 };
 
-shortfall shortfall_of(const input& in, const schema& left,
-                       const dependency_report& report) {
-  shortfall s;
-  s.suggested = left;
-  for (std::string_view name : report.missing) {
-    if (number attribute; !in.model.names.find(name, attribute) ||
-                          !in.model.held[attribute])
-      s.in_no_schema.emplace(name);
-    s.suggested.emplace(name);
-  }
-  return s;
+// The names of numbers, ascending by bytes.
+std::vector<std::string_view> names_of(const numbered_input& model,
+                                       std::span<const number> numbers) {
+  std::vector<std::string_view> names;
+  for (number attribute : numbers) names.push_back(model.names.name(attribute));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
-std::string as_text(const input& in, const input_line& line, const schema& left,
-                    const dependency_report& report) {
-  std::string text = line_text(line) + "\n";
+std::vector<std::string_view> beyond_report::adds(
+    const numbered_input& model, const dependency_report& report,
+    size_t i) const {
+  if (!traced) return names_of(model, steps.adds(i));
+  const auto added = report.added(report.steps[i]);
+  return {added.begin(), added.end()};
+}
+
+beyond_report beyond(const numbered_input& model, derivations& with,
+                     size_t place, const dependency_report& report) {
+  beyond_report more;
+  using outcome = dependency_report::outcome;
+  if (report.how == outcome::derived) {
+    std::vector<size_t> places;
+    for (const dependency_report::step& step : report.steps)
+      places.push_back(step.place);
+    more.steps =
+        with.needed_steps(model.left[place], model.right[place], places);
+    more.traced = more.steps.empty();
+  } else if (report.how == outcome::lost) {
+    std::vector<number> derived;
+    number attribute;
+    for (std::string_view name : report.derived)
+      if (model.names.find(name, attribute)) derived.push_back(attribute);
+    std::sort(derived.begin(), derived.end());
+    for (std::string_view name : report.missing)
+      if (!model.names.find(name, attribute) || !model.held[attribute])
+        more.in_no_schema.emplace(name);
+    more.suggested = suggested_schema(with, model.left[place],
+                                      model.right[place], derived);
+  }
+  return more;
+}
+
+std::string as_text(const messages& say, const input& in,
+                    const input_line& line, const schema& left,
+                    const dependency_report& report,
+                    const beyond_report& more) {
+  std::string text = line_text(say, line) + "\n";
   using outcome = dependency_report::outcome;
   switch (report.how) {
     case outcome::within_left_side:
-      return text + "  preserved: its right side lies within its left side\n";
+      return text +
+             std::string(say(message(
+                 "  preserved: its right side lies within its left side\n")));
     case outcome::inside_one_schema:
-      return text + "  preserved: both sides lie in one schema, " +
-             line_text(in.schema_lines[report.place]) + "\n";
+      return text + said(say,
+                         message("  preserved: both sides lie in one schema, "
+                                 "{1}\n"),
+                         {line_text(say, in.schema_lines[report.place])});
     case outcome::derived: {
-      const size_t n = report.steps.size();
-      text += "  preserved: derived in " + std::to_string(n) +
-              (n == 1 ? " step\n" : " steps\n");
+      const size_t n = more.step_count(report);
+      text += said(say,
+                   n == 1 ? message("  preserved: derived in {1} step")
+                          : message("  preserved: derived in {1} steps"),
+                   {std::to_string(n)});
+      text += more.traced ? say(message(", as traced\n")) : "\n";
       size_t next = 0;  // the place of the next step
       for (size_t i : shown_steps(n)) {
         if (i > next)
-          text +=
-              "    \u2026 " + std::to_string(i - next) + " steps left out\n";
-        const dependency_report::step& step = report.steps[i];
-        text += "    " + line_text(in.schema_lines[step.place]) + "\n" +
-                "      adds " + set_text(report.added(step)) + "\n";
+          text += said(say, message("    \u2026 {1} steps left out\n"),
+                       {std::to_string(i - next)});
+        text += said(
+            say, message("    {1}\n      adds {2}\n"),
+            {line_text(say, in.schema_lines[more.place(report, i)]),
+             set_text(say, more.adds(in.model, report, i))});
         next = i + 1;
       }
       return text;
     }
-    case outcome::lost: {
-      const shortfall s = shortfall_of(in, left, report);
-      text += "  LOST: the decomposition derives from " + set_text(left) +
-              " only " + set_text(report.derived) + "\n" +
-              "    missing: " + set_text(report.missing) + "\n";
-      if (!s.in_no_schema.empty())
-        text += "    in no schema: " + set_text(s.in_no_schema) + "\n";
-      return text +
-             "    a schema that would keep it: " + set_text(s.suggested) + "\n";
-    }
+    case outcome::lost:
+      text += said(say,
+                   message("  LOST: the decomposition derives from {1} only "
+                           "{2}\n    missing: {3}\n"),
+                   {set_text(say, left), set_text(say, report.derived),
+                    set_text(say, report.missing)});
+      if (!more.in_no_schema.empty())
+        text += said(say, message("    in no schema: {1}\n"),
+                     {set_text(say, more.in_no_schema)});
+      return text + said(say, message("    a schema that would keep it: {1}\n"),
+                         {set_text(say, names_of(in.model, more.suggested))});
   }
   return text;
 }
 
 std::string as_json(const input& in, const input_line& line,
                     const schema& left, const schema& right,
-                    const dependency_report& report) {
+                    const dependency_report& report,
+                    const beyond_report& more) {
   std::string json = "{";
   json += json_line(line);
   json += ", " + json_names("left", left);
@@ -301,60 +285,91 @@ std::string as_json(const input& in, const input_line& line,
              "}}";
     case outcome::derived: {
       json += ", \"preserved\": true, \"how\": \"derivation\", \"steps\": [";
-      const std::vector<size_t> shown = shown_steps(report.steps.size());
+      const size_t n = more.step_count(report);
+      const std::vector<size_t> shown = shown_steps(n);
       for (size_t i : shown)
         json += std::string(i > shown.front() ? ", " : "") + "{" +
-                json_line(in.schema_lines[report.steps[i].place]) + ", " +
-                json_names("adds", report.added(report.steps[i])) + "}";
+                json_line(in.schema_lines[more.place(report, i)]) + ", " +
+                json_names("adds", more.adds(in.model, report, i)) +
+                "}";
       json += "]";
-      if (shown.size() < report.steps.size())
-        json += ", \"steps_left_out\": " +
-                std::to_string(report.steps.size() - shown.size());
+      if (shown.size() < n)
+        json += ", \"steps_left_out\": " + std::to_string(n - shown.size());
       return json + "}";
     }
-    case outcome::lost: {
-      const shortfall s = shortfall_of(in, left, report);
+    case outcome::lost:
       return json + ", \"preserved\": false, \"how\": \"lost\", " +
              json_names("derived", report.derived) + ", " +
              json_names("missing", report.missing) + ", " +
-             json_names("in_no_schema", s.in_no_schema) + ", " +
-             json_names("suggested_schema", s.suggested) + "}";
-    }
+             json_names("in_no_schema", more.in_no_schema) + ", " +
+             json_names("suggested_schema",
+                        names_of(in.model, more.suggested)) +
+             "}";
   }
   return json + "}";
 }
 
-}  // namespace
-
-std::string shown(std::string_view bytes) {
-  if (plain(bytes)) return std::string(bytes);
-  std::string text = "\"";
-  for (size_t at = 0; at < bytes.size();) {
-    const code_point c = decode(bytes, at);
-    if (c.length == 0) {  // not UTF-8: the byte itself
-      text += "\\x" + hex_byte(static_cast<unsigned char>(bytes[at++]));
-      continue;
-    }
-    if (const char* escape = short_escape(c.value)) {
-      text += escape;
-    } else if (control(c.value)) {
-      for (size_t i = 0; i < c.length; ++i)
-        text += "\\x" + hex_byte(static_cast<unsigned char>(bytes[at + i]));
-    } else if (invisible(c.value)) {
-      char code[16];
-      std::snprintf(code, sizeof code, "\\u{%04X}", c.value);
-      text += code;
-    } else {
-      text.append(bytes.substr(at, c.length));
-    }
-    at += c.length;
+// The numbers of the lines a repair's schema keeps, at most kShownNames of
+// them, separated by commas; and how many are left out.
+std::string kept_lines(const std::vector<size_t>& lines, size_t& more) {
+  std::string text;
+  for (size_t i = 0; i < lines.size() && i < kShownNames; ++i) {
+    if (i > 0) text += ", ";
+    text += std::to_string(lines[i]);
   }
-  return text + "\"";
+  more = lines.size() - std::min(lines.size(), kShownNames);
+  return text;
 }
+
+// The repair of the whole decomposition: nothing when nothing is lost.
+std::string repair_text(const messages& say, const numbered_input& model,
+                        const std::vector<repair_schema>& repair) {
+  if (repair.empty()) return "";
+  std::string text = said(
+      say,
+      repair.size() == 1
+          ? message("\nto keep every lost dependency, add {1} schema:\n")
+          : message("\nto keep every lost dependency, add {1} schemas:\n"),
+      {std::to_string(repair.size())});
+  for (const repair_schema& s : repair) {
+    size_t more = 0;
+    const std::string lines = kept_lines(s.keeps, more);
+    text += said(say,
+                 s.keeps.size() == 1 ? message("  {1}\n    keeps line {2}")
+                                     : message("  {1}\n    keeps lines {2}"),
+                 {set_text(say, names_of(model, s.names)), lines});
+    if (more)
+      text += said(say, message(", \u2026 {1} more"), {std::to_string(more)});
+    text += "\n";
+  }
+  return text;
+}
+
+// The lines a repair's schema keeps, in JSON: the numbers, and how many are
+// left out when some are.
+std::string kept_json(const std::vector<size_t>& lines) {
+  size_t more = 0;
+  const std::string numbers = kept_lines(lines, more);
+  return "[" + numbers + "]" +
+         (more ? ", \"keeps_left_out\": " + std::to_string(more) : "");
+}
+
+std::string repair_json(const numbered_input& model,
+                        const std::vector<repair_schema>& repair) {
+  std::string json = "\"repair\": [";
+  for (size_t i = 0; i < repair.size(); ++i)
+    json += std::string(i ? ", " : "") + "{" +
+            json_names("schema", names_of(model, repair[i].names)) +
+            ", \"keeps\": " + kept_json(repair[i].keeps) + "}";
+  return json + "]";
+}
+
+}  // namespace
 
 bool write_explanation(const input& in, std::string_view name,
                        explanation_format format,
-                       const std::function<void(std::string_view)>& write) {
+                       const std::function<void(std::string_view)>& write,
+                       const messages& say) {
   const bool json = format == explanation_format::json;
   const numbered_input& model = in.model;
   // The dependencies are tested and written in the order of their lines.
@@ -365,32 +380,42 @@ bool write_explanation(const input& in, std::string_view name,
   });
 
   if (json) write("{\"input\": " + json_bytes(name) + ", \"results\": [\n");
-  size_t lost = 0, written = 0;
+  derivations with(model);
+  std::vector<repair_schema> suggested;
+  size_t written = 0;
   const bool preserving =
       explain(model, order, [&](size_t place, const dependency_report& report) {
-        lost += report.how == dependency_report::outcome::lost;
         const input_line& line = in.dependency_lines[place];
         const schema left = schema_of(model, model.left[place]);
+        const beyond_report more = beyond(model, with, place, report);
+        if (report.how == dependency_report::outcome::lost)
+          suggested.push_back({more.suggested, {line.number}});
         if (json) {
           write((written++ ? ",\n" : "") +
                 as_json(in, line, left, schema_of(model, model.right[place]),
-                        report));
+                        report, more));
         } else {
-          write(as_text(in, line, left, report));
+          write(as_text(say, in, line, left, report, more));
         }
       });
 
-  const size_t count = model.dependency_count();
+  const size_t count = model.dependency_count(), lost = suggested.size();
+  const std::vector<repair_schema> repair = whole_repair(std::move(suggested));
   const std::string_view verdict = preserving ? kPreserving : kNotPreserving;
   if (json) {
-    write(std::string(count ? "\n" : "") + "], \"dependencies\": " +
-          std::to_string(count) + ", \"lost\": " + std::to_string(lost) +
+    write(std::string(count ? "\n" : "") + "], " + repair_json(model, repair) +
+          ", \"dependencies\": " + std::to_string(count) +
+          ", \"lost\": " + std::to_string(lost) +
           ", \"preserved\": " + (preserving ? "true" : "false") +
           ", \"verdict\": \"" + std::string(verdict) + "\"}\n");
   } else {
-    write(std::string(count ? "\n" : "") + std::to_string(count) +
-          (count == 1 ? " dependency, " : " dependencies, ") +
-          (lost ? std::to_string(lost) + " lost: " : "none lost: ") +
+    write(repair_text(say, model, repair) + std::string(count ? "\n" : "") +
+          said(say,
+               count == 1 ? message("{1} dependency, ")
+                          : message("{1} dependencies, "),
+               {std::to_string(count)}) +
+          (lost ? said(say, message("{1} lost: "), {std::to_string(lost)})
+                : std::string(say(message("none lost: ")))) +
           std::string(verdict) + "\n");
   }
   return preserving;

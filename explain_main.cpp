@@ -33,11 +33,13 @@ constexpr std::string_view kHelp = message(
     "each dependency, how it is preserved (its right side within its left\n"
     "side, both sides in one schema, or the steps of a derivation) or, when\n"
     "it is lost, what the decomposition derives from its left side, what is\n"
-    "missing and a schema that would keep it; then a summary and fdkeep's\n"
-    "verdict, in UTF-8.\n"
+    "missing and a schema that would keep it; then schemas that, added\n"
+    "together, keep every lost dependency, a summary and fdkeep's verdict,\n"
+    "in UTF-8.\n"
     "\n"
-    "Names that could be mistaken are quoted: \"\" is the empty name, and\n"
-    "\\xHH a byte that is not printable UTF-8.\n"
+    "Names that could be mistaken are quoted: \"\" is the empty name, \\xHH\n"
+    "a byte that is not UTF-8 or a control, \\u{HHHH} a character that\n"
+    "hides, reorders or combines (see the manual).\n"
     "\n"
     "  --json   write one JSON document instead of text\n"
     "  --quiet  write nothing; the exit status tells\n"
@@ -143,7 +145,8 @@ int run(int argc, char* argv[], const messages& say) {
     const bool preserving =
         write_explanation(in, name, what.format, [&](std::string_view text) {
           if (!what.quiet) out.write(text);
-        });
+        },
+        say);
     out.flush();
     return preserving ? kAllPreserved : kSomeLost;
   } catch (const failure& error) {

@@ -111,6 +111,7 @@ messages::messages(language lang) : language_(lang) {
 }
 
 std::string_view messages::operator()(std::string_view english) const {
+  if (translation_.empty()) return english;
   const auto found = translation_.find(english);
   return found == translation_.end() ? english : found->second;
 }

@@ -19,32 +19,9 @@ const std::string kYes = "f\u00fcgg\u0151s\u00e9g\u00f6rz\u0151\n";  // UTF-8
 std::string explained(const std::string& text, explanation_format format) {
   std::string out;
   write_explanation(read_input_text(text, "in"), "in", format,
-                    [&](std::string_view piece) { out += piece; });
+                    [&](std::string_view piece) { out += piece; },
+                    messages(language::english));
   return out;
-}
-
-TEST(Shown, MarksWhatCouldBeMistaken) {
-  const struct {
-    std::string bytes, shown;
-  } rows[] = {
-      {"city", "city"},
-      {"v\u00e1ros", "v\u00e1ros"},
-      {"a b", "a b"},
-      {"a->b", "a->b"},
-      {"", "\"\""},
-      {" B", "\" B\""},
-      {"B ", "\"B \""},
-      {"x\r", "\"x\\r\""},
-      {"\t\n", "\"\\t\\n\""},
-      {"\x01\x7f", "\"\\x01\\x7f\""},
-      {"v\xe1ros", "\"v\\xe1ros\""},  // ISO-8859-2, not UTF-8
-      {"\xc3", "\"\\xc3\""},          // a cut sequence
-      {"a\"b\\c", "\"a\\\"b\\\\c\""},
-      {"{x}", "\"{x}\""},
-      {"no\u00a0break", "\"no\\u{00A0}break\""},
-      {"\ufeffbom", "\"\\u{FEFF}bom\""},
-  };
-  for (const auto& row : rows) EXPECT_EQ(shown(row.bytes), row.shown);
 }
 
 TEST(Explanation, TextOfEachOutcome) {
@@ -77,6 +54,9 @@ TEST(Explanation, TextOfEachOutcome) {
             "  preserved: derived in 1 step\n"
             "    line 2: B,C\n"
             "      adds {C}\n"
+            "\nto keep every lost dependency, add 1 schema:\n"
+            "  {D, z}\n"
+            "    keeps line 12\n"
             "\n8 dependencies, 1 lost: nem " +
                 kYes);
   EXPECT_EQ(explained("A\n", explanation_format::text),
@@ -94,9 +74,27 @@ TEST(Explanation, JsonKeepsNamesByteForByte) {
             "\"right\": [\"\\u0001\", \"a\\\"b\"], "
             "\"preserved\": true, \"how\": \"one_schema\", \"schema\": "
             "{\"line\": 1, \"text\": {\"hex\": \"76e1726f732c012c612262\"}}}\n"
-            "], \"dependencies\": 1, \"lost\": 0, \"preserved\": true, "
+            "], \"repair\": [], \"dependencies\": 1, \"lost\": 0, "
+            "\"preserved\": true, "
             "\"verdict\": \"" +
                 kYes.substr(0, kYes.size() - 1) + "\"}\n");
+}
+
+// The repair of the whole decomposition: each schema and the lines of the
+// lost dependencies it keeps.
+TEST(Explanation, JsonRepair) {
+  const std::string json = explained("A,B\n\nA->C\nA,B->C\nB->\xff\n",
+                                     explanation_format::json);
+  EXPECT_TRUE(well_formed_json(json)) << json;
+  EXPECT_NE(json.find("\"suggested_schema\": [\"A\", \"C\"]}"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\n], \"repair\": [{\"schema\": [\"A\", \"C\"], "
+                      "\"keeps\": [3, 4]}, {\"schema\": [\"B\", "
+                      "{\"hex\": \"ff\"}], \"keeps\": [5]}], "
+                      "\"dependencies\": 3, \"lost\": 3, "),
+            std::string::npos)
+      << json;
 }
 
 // An explanation stays short whatever the input: a long cited line shows

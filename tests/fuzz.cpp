@@ -137,8 +137,8 @@ void explain_and_check(const std::string& bytes, size_t lines, bool verdict) {
   const input in = read_input_text(bytes, "fuzz");
   std::string json;
   check(write_explanation(in, "fuzz", explanation_format::json,
-                          [&](std::string_view piece) { json += piece; }) ==
-        verdict);
+                          [&](std::string_view piece) { json += piece; },
+                          messages(language::english)) == verdict);
   check(well_formed_json(json));
   if (lines > 300) return;
   decomposition schemas;

@@ -63,10 +63,32 @@ TEST(Messages, ReadsTheCatalogueFormat) {
   EXPECT_EQ(entries, expected);
 }
 
-// A literal's text as the catalogue holds it: the escapes of C++ and of
-// JavaScript are the catalogue's, and are read the same way.
+// A literal's text as the catalogue holds it: \uHHHH is the character in
+// UTF-8, and the other escapes of C++ and of JavaScript are the
+// catalogue's, read the same way.
 std::string literal_text(const std::string& literal) {
-  return read_po("msgid \"" + literal + "\"\nmsgstr \"x\"\n").at(0).first;
+  std::string text;
+  for (size_t i = 0; i < literal.size(); ++i) {
+    if (literal[i] != '\\' || i + 1 == literal.size()) {
+      text += literal[i];
+    } else if (literal[i + 1] != 'u') {
+      text += literal.substr(i++, 2);  // the catalogue reads it alike
+    } else {
+      const unsigned code = std::stoul(literal.substr(i + 2, 4), nullptr, 16);
+      if (code < 0x80) {
+        text += static_cast<char>(code);
+      } else if (code < 0x800) {
+        text += {static_cast<char>(0xC0 | code >> 6),
+                 static_cast<char>(0x80 | (code & 0x3F))};
+      } else {
+        text += {static_cast<char>(0xE0 | code >> 12),
+                 static_cast<char>(0x80 | (code >> 6 & 0x3F)),
+                 static_cast<char>(0x80 | (code & 0x3F))};
+      }
+      i += 5;
+    }
+  }
+  return read_po("msgid \"" + text + "\"\nmsgstr \"x\"\n").at(0).first;
 }
 
 // The texts of message() calls in code: of C++, and of the page's
@@ -181,6 +203,21 @@ TEST(Messages, ExplainSpeaksHungarianWhenAsked) {
   const outcome help =
       run_program(FDKEEP_EXPLAIN_BINARY, {"--help"}, {"LANG=hu_HU"}, dir);
   EXPECT_TRUE(help.out.find("Kilépési kód") != std::string::npos) << help.out;
+
+  // The explanation is Hungarian text; the JSON is the same in both.
+  const std::string example = FDKEEP_EXAMPLES_DIR "/zip-codes.txt";
+  const outcome text =
+      run_program(FDKEEP_EXPLAIN_BINARY, {example}, {"LANG=hu_HU.UTF-8"}, dir);
+  EXPECT_TRUE(text.out.starts_with("4. sor: city,street->zip\n"
+                                   "  ELVESZETT: a felbontás"))
+      << text.out;
+  EXPECT_TRUE(text.out.ends_with("2 függőség, 1 elveszett: nem függőségörző\n"))
+      << text.out;
+  EXPECT_EQ(run_program(FDKEEP_EXPLAIN_BINARY, {"--json", example},
+                        {"LANG=hu_HU.UTF-8"}, dir)
+                .out,
+            run_program(FDKEEP_EXPLAIN_BINARY, {"--json", example}, {}, dir)
+                .out);
 }
 
 }  // namespace

@@ -30,8 +30,9 @@ fdkeep_reply* answer(Work work, const messages* say = nullptr) {
   } catch (const failure& error) {
     reply->outcome = kRejected;
     try {
-      reply->bytes = say == nullptr ? std::string(error.what())
-                                    : fill((*say)(error.form()), error.values());
+      reply->bytes = say == nullptr
+                         ? std::string(error.what())
+                         : fill((*say)(error.form()), error.values());
     } catch (const std::bad_alloc&) {
       reply->outcome = kOutOfMemory;
     }
@@ -69,7 +70,7 @@ EMSCRIPTEN_KEEPALIVE fdkeep_reply* fdkeep_explain(const char* bytes,
           write_explanation(
               in, called,
               json ? explanation_format::json : explanation_format::text,
-              [&](std::string_view text) { explanation += text; });
+              [&](std::string_view text) { explanation += text; }, say);
         },
         &say);
   } catch (const std::bad_alloc&) {

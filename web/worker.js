@@ -90,26 +90,27 @@ function formsOf(engine, hungarian) {
   return forms;
 }
 
-// Finds the blocks of a text explanation, whatever its language: its last
-// line is the summary, with the empty line before it if there is one; before
-// it, a line at the margin starts a dependency's block, and the block's
-// other lines are indented. A block whose second line starts with lostMark
-// is a lost dependency's.
+// Finds the blocks of a text explanation, whatever its language: the
+// dependencies' blocks come first, each a line at the margin and indented
+// lines after it, and no empty line among them; from the first empty line
+// on (the repair, then the summary), or else from the last line, is the
+// summary. A block whose second line starts with lostMark is a lost
+// dependency's.
 function blocksOf(text, lostMark) {
   const starts = [];
   const lost = [];
   const startsWith = (at, mark) => mark.every((b, i) => text[at + i] === b);
-  let summary = text.lastIndexOf(kLineFeed, text.length - 2) + 1;
-  if (summary >= 2 && text[summary - 2] === kLineFeed) --summary;
-  for (let at = 0; at < summary;) {
+  const last = text.lastIndexOf(kLineFeed, text.length - 2) + 1;
+  let at = 0;
+  while (at < last && text[at] !== kLineFeed) {
     const next = text.indexOf(kLineFeed, at) + 1 || text.length;
-    if (text[at] !== kBlank && text[at] !== kLineFeed) {
+    if (text[at] !== kBlank) {
       starts.push(at);
       lost.push(startsWith(next, lostMark) ? 1 : 0);
     }
     at = next;
   }
-  starts.push(summary);
+  starts.push(at);
   return { blocks: Uint32Array.from(starts), lost: Uint8Array.from(lost) };
 }
 
