@@ -202,16 +202,13 @@ beyond_report beyond(const numbered_input& model, derivations& with,
         with.needed_steps(model.left[place], model.right[place], places);
     more.traced = more.steps.empty();
   } else if (report.how == outcome::lost) {
-    std::vector<number> derived;
     number attribute;
-    for (std::string_view name : report.derived)
-      if (model.names.find(name, attribute)) derived.push_back(attribute);
-    std::sort(derived.begin(), derived.end());
     for (std::string_view name : report.missing)
       if (!model.names.find(name, attribute) || !model.held[attribute])
         more.in_no_schema.emplace(name);
     more.suggested = suggested_schema(with, model.left[place],
-                                      model.right[place], derived);
+                                      model.right[place],
+                                      report.derived_numbers);
   }
   return more;
 }

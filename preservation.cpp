@@ -150,6 +150,9 @@ bool explain(
         r.how = outcome::lost;
         preserving = false;
         names.list(test.derived(), r.derived);
+        r.derived_numbers.assign(test.derived().members().begin(),
+                                 test.derived().members().end());
+        std::sort(r.derived_numbers.begin(), r.derived_numbers.end());
         missing.clear();
         for (number attribute : model.right[d])
           if (!test.derived().contains(attribute)) missing.insert(attribute);

@@ -87,6 +87,8 @@ struct dependency_report {
   // right-side names that it does not derive, each in ascending byte order;
   // views into the model's names.
   std::vector<std::string_view> derived, missing;
+  // lost: the same derived set as numbers of the model's names, ascending.
+  std::vector<number> derived_numbers;
 
   // The names that step, one of steps, adds.
   std::span<const std::string_view> added(const step& s) const {
