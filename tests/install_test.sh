@@ -16,11 +16,16 @@ for program in fdkeep fdkeep-explain; do
 done
 hungarian="$scratch/prefix/share/man/hu/man1/fdkeep.1"
 grep -q "^.TH FDKEEP 1 .* \"fdkeep $version\"" "$hungarian"
+hungarian_explain="$scratch/prefix/share/man/hu/man1/fdkeep-explain.1"
+grep -q "^.TH FDKEEP-EXPLAIN 1 .* \"fdkeep $version\"" "$hungarian_explain"
 if command -v man >/dev/null; then
   man -l "$scratch/prefix/share/man/man1/fdkeep.1" 2>&1 | grep -q "INPUT FORMAT"
   man -l "$hungarian" 2>&1 | grep -q "A BEMENET FORMÁTUMA"
+  man -l "$hungarian_explain" 2>&1 | grep -q "KILÉPÉSI KÓD"
   # where man looks for a Hungarian reader (the locale need not be installed)
   test "$(MANPATH="$scratch/prefix/share/man" man -L hu -w fdkeep)" = "$hungarian"
+  test "$(MANPATH="$scratch/prefix/share/man" man -L hu -w fdkeep-explain)" = \
+    "$hungarian_explain"
 fi
 
 if command -v dpkg-deb >/dev/null; then
@@ -33,4 +38,5 @@ if command -v dpkg-deb >/dev/null; then
     test -f "$scratch/root/usr/share/man/man1/$program.1"
   done
   test -f "$scratch/root/usr/share/man/hu/man1/fdkeep.1"
+  test -f "$scratch/root/usr/share/man/hu/man1/fdkeep-explain.1"
 fi
