@@ -153,7 +153,8 @@ std::set<std::string> marked_texts() {
   }
   const std::string web = FDKEEP_SOURCE_DIR "/web/";
   std::set<std::string> page;
-  add_called(read_file(web + "page.js"), page);
+  for (const char* script : {"page.js", "text.js"})
+    add_called(read_file(web + script), page);
   page.merge(marked_in_page(read_file(web + "index.html")));
   EXPECT_GT(page.size(), 40u) << "the page's texts";
   texts.merge(page);

@@ -2,7 +2,7 @@
 // file), hands its bytes to fdkeep's engine in a worker, and shows the
 // verdict, the output file to download and the explanation of every
 // dependency, in English or Hungarian. Loaded after examples.js
-// (fdkeepExamples) and engine.js (fdkeepWorker).
+// (fdkeepExamples), engine.js (fdkeepWorker) and text.js (fdkeepText).
 "use strict";
 
 (() => {
@@ -86,42 +86,6 @@
   // the catalogue has come from the engine.
   function pageLanguage() {
     return language.chosen === "hu" && language.catalogue ? "hu" : "en";
-  }
-
-  // The entries of a catalogue in the PO format, as a Map from msgid to
-  // msgstr, C escapes resolved and continued lines joined; without the
-  // header, fuzzy entries and entries not translated.
-  function readCatalogue(po) {
-    const entries = new Map();
-    let entry = null;  // {id, str, fuzzy}, and which string a "..." continues
-    const unquote = (quoted) => quoted.slice(1, -1).replace(
-        /\\(.)/g, (_, c) => ({ n: "\n", t: "\t", r: "\r" })[c] || c);
-    const end = () => {
-      if (entry && entry.id && entry.str && !entry.fuzzy)
-        entries.set(entry.id, entry.str);
-      entry = null;
-    };
-    let fuzzy = false;
-    for (const line of po.split(/\r?\n/)) {
-      let m;
-      if (line.startsWith("#") && entry && entry.current) end();
-      if (line.startsWith("#,") && /\bfuzzy\b/.test(line)) fuzzy = true;
-      if ((m = /^msgid (".*")\s*$/.exec(line))) {
-        if (entry) end();
-        entry = { id: unquote(m[1]), str: "", fuzzy, current: "id" };
-        fuzzy = false;
-      } else if ((m = /^msgstr (".*")\s*$/.exec(line)) && entry) {
-        entry.str = unquote(m[1]);
-        entry.current = "str";
-      } else if ((m = /^(".*")\s*$/.exec(line)) && entry) {
-        entry[entry.current] += unquote(m[1]);
-      } else if (line.trim() === "") {
-        end();
-        fuzzy = false;
-      }
-    }
-    end();
-    return entries;
   }
 
   // english in the page's language, with {1}, {2}, ... replaced by values,
@@ -227,7 +191,7 @@
     worker.onmessage = (event) => {
       if (event.data.step === "ready") URL.revokeObjectURL(url);
       if (event.data.catalogue && !language.catalogue) {
-        language.catalogue = readCatalogue(event.data.catalogue);
+        language.catalogue = fdkeepText.readCatalogue(event.data.catalogue);
         render();
         showPage();
       }
@@ -568,7 +532,7 @@
   function withNames(parent, text) {
     let at = 0;
     for (const quoted of text.matchAll(/"((?:[^"\\]|\\.)*)"/g)) {
-      const name = latin2Name(quoted[1]);
+      const name = fdkeepText.latin2Name(quoted[1]);
       if (name === null) continue;
       const span = document.createElement("span");
       span.className = "name";
@@ -578,28 +542,6 @@
       at = quoted.index + quoted[0].length;
     }
     parent.append(text.slice(at));
-  }
-
-  const utf8Encoder = new TextEncoder();
-  const latin2Decoder = new TextDecoder("iso-8859-2");
-
-  // The bytes of a quotation's body holding \xHH escapes, decoded as
-  // ISO-8859-2, when they read plainly; otherwise null.
-  function latin2Name(body) {
-    if (!body.includes("\\x") || !/^(?:[^\\]|\\x[0-9a-f]{2})*$/.test(body))
-      return null;
-    const bytes = [];
-    for (const piece of body.split(/(\\x[0-9a-f]{2})/)) {
-      if (piece.startsWith("\\x")) bytes.push(parseInt(piece.slice(2), 16));
-      else for (const byte of utf8Encoder.encode(piece)) bytes.push(byte);
-    }
-    const name = latin2Decoder.decode(Uint8Array.from(bytes));
-    // As the explanation itself: no blank at either end, nothing invisible,
-    // no quote, backslash or brace.
-    const plain = name.length > 0 && !/^ | $/.test(name) &&
-        !/[\x00-\x1f\x7f-\xa0\xad\u200b-\u200f\u2028\u2029\u2060\ufeff"\\{}]/
-            .test(name);
-    return plain ? name : null;
   }
 
   function lineLink(line, text) {
@@ -644,7 +586,7 @@
     if (kind !== "file") ui.file.value = "";
     state.name = name;
     state.typed = false;
-    const utf8 = isUtf8(bytes);
+    const utf8 = fdkeepText.isUtf8(bytes);
     show(ui.source, () => kind === "file"
         ? message("The file {1}, {2} bytes.", name, amount(bytes.length))
         : message("The example {1}, {2} bytes.", name, amount(bytes.length)));
@@ -655,7 +597,7 @@
     }
     state.fileBytes = bytes;
     state.latin2 = !utf8;
-    const preview = previewOf(bytes, utf8);
+    const preview = fdkeepText.previewOf(bytes, utf8, kPreviewBytes, message);
     state.previewLines = preview.lines;
     ui.input.value = preview.text;
     ui.input.readOnly = true;
@@ -664,54 +606,6 @@
               amount(bytes.length)),
       preview.notes.map((note) => [" ", note()])]);
     ui.fileNote.hidden = false;
-  }
-
-  function isUtf8(bytes) {
-    try {
-      new TextDecoder("utf-8", { fatal: true, ignoreBOM: true }).decode(bytes);
-      return true;
-    } catch (notUtf8) {
-      return false;
-    }
-  }
-
-  // What the text area shows of bytes that it cannot hold exactly: the
-  // text, how many lines start in it, and notes on why. Whether the bytes
-  // are UTF-8 (utf8) is decided from all of them; a start that is shown is
-  // never cut inside a character.
-  function previewOf(bytes, utf8) {
-    let part = bytes;
-    let lines = Infinity;
-    const notes = [];
-    if (bytes.length > kPreviewBytes) {
-      let end = bytes.lastIndexOf(10, kPreviewBytes) + 1;
-      if (end === 0) {  // a first line longer than the start shown
-        end = kPreviewBytes;
-        while (utf8 && (bytes[end] & 0xC0) === 0x80) --end;
-      }
-      part = bytes.subarray(0, end);
-      // The lines that start within the part: the first, and each after a
-      // line feed that is not the part's last byte.
-      lines = 1 + part.subarray(0, end - 1)
-                      .reduce((count, byte) => count + (byte === 10), 0);
-      notes.push(() => message(
-          "It is too large to edit here; its start is shown."));
-    }
-    let text;
-    if (utf8) {
-      text = new TextDecoder("utf-8", { ignoreBOM: true }).decode(part);
-    } else {
-      text = latin2Decoder.decode(part);
-      notes.push(() => message("It is not UTF-8; it is shown as ISO-8859-2, " +
-                               "and so are its names in the explanation."));
-    }
-    if (bytes.includes(13))
-      notes.push(() => message(
-          "It holds carriage returns (shown as ␍): with Windows line " +
-          "endings no line is empty, so every line, the dependencies " +
-          "included, is read as a schema."));
-    text = text.replace(/\r/g, "␍").replace(/\0/g, "␀");
-    return { text, lines, notes };
   }
 
   // Leaves the input to be typed: no file is checked as it is.
@@ -724,13 +618,6 @@
     ui.input.readOnly = false;
     ui.fileNote.hidden = true;
     ui.pasteNote.hidden = true;
-  }
-
-  function fromHex(hex) {
-    const bytes = new Uint8Array(hex.length / 2);
-    for (let i = 0; i < bytes.length; ++i)
-      bytes[i] = parseInt(hex.substr(2 * i, 2), 16);
-    return bytes;
   }
 
   // The input has changed: it is typed now. A check under way is of the
@@ -776,7 +663,7 @@
     button.type = "button";
     button.textContent = example.name.replace(/\.txt$/, "");
     button.addEventListener("click", () => {
-      takeBytes(example.name, fromHex(example.hex), "example");
+      takeBytes(example.name, fdkeepText.fromHex(example.hex), "example");
     });
     examples.append(button, " ");
   }
@@ -831,5 +718,5 @@
   startEngine();
   const first = fdkeepExamples.find((e) => e.name === "zip-codes.txt") ||
                 fdkeepExamples[0];
-  if (first) takeBytes(first.name, fromHex(first.hex), "example");
+  if (first) takeBytes(first.name, fdkeepText.fromHex(first.hex), "example");
 })();
