@@ -1,6 +1,7 @@
 #include "explain.h"
 
 #include <algorithm>
+#include <initializer_list>
 #include <numeric>
 #include <span>
 #include <utility>
