@@ -139,8 +139,14 @@ number rule_base::add(kind how, number s, std::span<const number> key,
   const size_t at = values_.size();
   values_.insert(values_.end(), key.begin(), key.end());
   const std::vector<number>& rank = graph_.rank();
-  std::sort(values_.begin() + at, values_.end(),
-            [&](number a, number b) { return rank[a] < rank[b]; });
+  const auto by_rank = [&](number a, number b) { return rank[a] < rank[b]; };
+  // A long key (a whole closure's part) needs only its rarest name first;
+  // sorting all of it would cost more than the waits it saves.
+  const auto first = values_.begin() + static_cast<std::ptrdiff_t>(at);
+  if (values_.size() - at > kSortedKey)
+    std::iter_swap(first, std::min_element(first, values_.end(), by_rank));
+  else
+    std::sort(first, values_.end(), by_rank);
   values_.insert(values_.end(), names.begin(), names.end());
   if (whole)  // and what it covers, ascending, for lookups
     std::set_union(key.begin(), key.end(), names.begin(), names.end(),

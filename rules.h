@@ -14,7 +14,7 @@
 //    to the names some schema holds (a name no schema holds never joins a
 //    derived set that does not start with it).
 // Rules wait on one name of their key at a time, rarest first, as
-// dependencies do in closures.
+// dependencies do in closures (a long key, only its rarest name first).
 //
 // What it keeps true: every rule is implied by the dependencies that hold
 // inside single schemas, so applying rules never derives what the passes
@@ -38,6 +38,8 @@
 class rule_base {
  public:
   static constexpr number kLearnedPerSchema = 4;
+  // Keys longer than this keep only their rarest name first.
+  static constexpr size_t kSortedKey = 16;
 
   enum class kind : uint8_t { schema, learned, verified };
 
