@@ -160,11 +160,19 @@ async function download() {
   const folder = fs.mkdtempSync(path.join(scratch, "download-"));
   await how.allowDownloads(folder);
   await page.click("#download");
+  // Done when no partial file is left and the file's size has held still
+  // between two looks: a browser may write the final name before the end.
+  let size = -1;
   for (let waited = 0; waited < 20000; waited += 50) {
-    const done = fs.readdirSync(folder)
-                   .filter((f) => !/\.(crdownload|part)$/.test(f));
-    if (done.length) return { name: done[0],
-                              bytes: fs.readFileSync(path.join(folder, done[0])) };
+    const files = fs.readdirSync(folder);
+    const done = files.filter((f) => !/\.(crdownload|part)$/.test(f));
+    if (done.length && done.length === files.length) {
+      const now = fs.statSync(path.join(folder, done[0])).size;
+      if (now > 0 && now === size)
+        return { name: done[0],
+                 bytes: fs.readFileSync(path.join(folder, done[0])) };
+      size = now;
+    }
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
   throw new Error("no download");
