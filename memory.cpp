@@ -23,11 +23,12 @@ constexpr int kWholeRulesAsked = 4;
 
 // True when a whole rule of schema s, which Z holds the key of, gives all
 // that the closure of s's part reaches of s: then s needs no closure while
-// its part grows only by names of that rule.
+// its part grows only by names of that rule. Leaves s's part in part_, for
+// the closure it gets otherwise.
 bool preservation_test::answered_by_memory(number s) {
+  useful_part(s, part_);
   // Twice per test at most: a part that keeps outgrowing what is remembered
   // is closed instead, at the cost of one name per growth.
-  useful_part(s, part_);
   if (asked_twice_.marked(s)) return false;
   (asked_once_.marked(s) ? asked_twice_ : asked_once_).mark(s);
   number found = kNone;
@@ -61,8 +62,8 @@ bool preservation_test::answers(number s, number attribute) const {
 // Learns what node n, the closure of schema s alone, reached of s beyond its
 // part: keyed by the names of the part that it was reached from (traced back
 // through the dependency that reached each name), and, when whole, keyed by
-// the whole part as all that the closure reaches of s. Returns the whole
-// rule, or kNone.
+// the whole part as all that the closure reaches of s; the whole rule, or
+// kNone, then answers s.
 void preservation_test::remember(number s, number n, bool whole) {
   if (!whole && rules_.full(s)) return;
   split_reached(s, n);

@@ -579,7 +579,6 @@ void preservation_test::grow(number s, number attribute) {
     answered_.unmark(s);
     if (answered_by_memory(s)) return;
     const number own = own_node(s, kNone);
-    useful_part(s, part_);
     for (number name : part_) reach(own, name, kNone);
     return;
   }
