@@ -10,6 +10,7 @@
 // once; asking costs the key and the part of at most kWholeRulesAsked
 // rules, at most twice per schema and test.
 #include <algorithm>
+#include <bit>
 
 #include "preservation_test.h"
 
@@ -88,8 +89,24 @@ void preservation_test::remember(number s, number n, bool whole) {
         stack_.push_back(earlier);
       }
   }
-  std::sort(key_.begin(), key_.end());
+  ascending_in(s, key_);
   rules_.learn(s, key_, gained_, false);
+}
+
+// Sorts names, distinct names that schema s mostly holds: by a walk of the
+// schema when that is cheaper than sorting, by sorting otherwise or when a
+// name is not the schema's.
+void preservation_test::ascending_in(number s, std::vector<number>& names) {
+  const std::span<const number> members = graph_.members(s);
+  if (names.size() * std::bit_width(names.size()) > members.size()) {
+    picked_.clear();
+    for (number attribute : names) picked_.mark(attribute);
+    scratch_.clear();
+    for (number member : members)
+      if (picked_.marked(member)) scratch_.push_back(member);
+    if (scratch_.size() == names.size()) return names.swap(scratch_);
+  }
+  std::sort(names.begin(), names.end());
 }
 
 // Puts the names of schema s that node n reached into used_, those of its

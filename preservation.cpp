@@ -150,9 +150,7 @@ bool explain(
         r.how = outcome::lost;
         preserving = false;
         names.list(test.derived(), r.derived);
-        r.derived_numbers.assign(test.derived().members().begin(),
-                                 test.derived().members().end());
-        std::sort(r.derived_numbers.begin(), r.derived_numbers.end());
+        test.derived().ascending(r.derived_numbers);
         missing.clear();
         for (number attribute : model.right[d])
           if (!test.derived().contains(attribute)) missing.insert(attribute);

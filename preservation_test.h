@@ -136,6 +136,7 @@ class preservation_test {
   void remember_unfinished();
   bool unfinished(number n, number& s) const;
   void split_reached(number s, number n);
+  void ascending_in(number s, std::vector<number>& names);
   void retire(number n);
 
   // derivation.cpp: what an explanation needs.
@@ -184,7 +185,7 @@ class preservation_test {
   size_t grow_head_ = 0;
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
   std::vector<name_classes::link> path_;  // a way along links
-  marks traced_;
+  marks traced_, picked_;
   size_t state_limit_;
   std::vector<joined>* trace_ = nullptr;
   number holder_ = kNone;

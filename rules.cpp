@@ -19,7 +19,8 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
     : graph_(graph),
       work_(work),
       limit_(limit),
-      first_head_(graph.name_count(), kNone) {
+      first_head_(graph.name_count(), kNone),
+      in_key_(graph.name_count()) {
   holder_.assign(graph.dependency_count(), kNone);
   // Room for a schema rule and a verified rule per dependency, at most the
   // size of the dependencies each: made once, not grown by copying.
@@ -90,12 +91,15 @@ number rule_base::learn(number s, std::span<const number> key,
   if (learned_of_.size() <= s) learned_of_.resize(s + 1, 0);
   const uint64_t hash = key_hash(s, key) ^ whole;
   if (const number* known = known_.find(hash)) {
+    // The known key is kept rarest first: compared as a set of names.
     const number r = *known;
     const std::span<const number> k = this->key(r);
-    sorted_.assign(k.begin(), k.end());
-    std::sort(sorted_.begin(), sorted_.end());
+    in_key_.clear();
+    for (number attribute : key) in_key_.mark(attribute);
     if (rules_[r].schema == s && rules_[r].whole == whole &&
-        std::equal(key.begin(), key.end(), sorted_.begin(), sorted_.end()))
+        k.size() == key.size() &&
+        std::all_of(k.begin(), k.end(),
+                    [&](number a) { return in_key_.marked(a); }))
       return r;
   }
   if (!whole && full(s)) return kNone;

@@ -137,6 +137,7 @@ class rule_base {
   std::vector<number> holder_;  // per dependency: a schema with both sides
   scratch_map known_;  // hash of a schema and a key: a rule with them
   std::vector<number> sorted_;
+  marks in_key_;  // the names of a key being learned
 
   // One test's state: where each rule waits on its key, and the rules
   // waiting on each name.

@@ -60,6 +60,21 @@ class stamped_set {
     return true;
   }
 
+  // Sets out to the members in ascending order: sorted, or found by a walk
+  // of every number below the bound when that is cheaper.
+  void ascending(std::vector<number>& out) const {
+    out.clear();
+    size_t log = 1;
+    while ((size_t{1} << log) < size_) ++log;
+    if (size_ * log < members_.size()) {
+      out.assign(members().begin(), members().end());
+      std::sort(out.begin(), out.end());
+      return;
+    }
+    for (number value = 0; value < members_.size(); ++value)
+      if (contains(value)) out.push_back(value);
+  }
+
   void clear() {
     size_ = 0;
     marks_.clear();
