@@ -120,15 +120,20 @@ bool closure_nodes::reach(number n, number attribute, number cause,
   return true;
 }
 
-bool closure_nodes::advance(number n, number dependency, number place) {
+bool closure_nodes::advance(number n, number dependency, number place,
+                            bool waited) {
   const std::span<const number> left = dependencies_.left[dependency];
   // One with a single name is looked at once, when its name is processed,
   // and never waits: it needs no place.
   if (left.size() == 1) return true;
   while (place < left.size() && reached(n, left[place])) ++place;
-  *places_.add(pair_key(n, dependency)).first =
-      place == left.size() ? kApplied : place;
-  if (place == left.size()) return true;
+  if (place == left.size()) {
+    // One that applies at its first look never waited, so no wait of it can
+    // be met again: it needs no mark.
+    if (waited) *places_.add(pair_key(n, dependency)).first = kApplied;
+    return true;
+  }
+  *places_.add(pair_key(n, dependency)).first = place;
   wait_on(n, left[place], dependency);
   return false;
 }

@@ -147,9 +147,9 @@ class closure_nodes {
   };
 
   // Walks dependency's left side from place in node; true when it applies
-  // (and it is then marked applied there), otherwise waits on the first name
-  // not reached.
-  bool advance(number node, number dependency, number place);
+  // (and it is then marked applied there when it waited, here or in the
+  // parent), otherwise waits on the first name not reached.
+  bool advance(number node, number dependency, number place, bool waited);
 
   static constexpr number kApplied = kNone;  // the place of one that applied
   void wait_on(number node, number attribute, number dependency);
@@ -176,15 +176,15 @@ void closure_nodes::process_next(number n, Follows follows, Reached reached) {
   // The dependencies whose first name it is, then those waiting on it here,
   // then those waiting on it in the parent: as the parent is finished, they
   // wait there on a name the parent never reaches.
-  const auto run = [&](number dependency, number place) {
+  const auto run = [&](number dependency, number place, bool waited) {
     ++work_.dependencies;
-    if (!advance(n, dependency, place)) return true;
+    if (!advance(n, dependency, place, waited)) return true;
     for (number r : dependencies_.right[dependency])
       if (!reached(r, dependency)) return false;
     return true;
   };
   for (number dependency : dependencies_.first[attribute])
-    if (follows(dependency) && !run(dependency, 1)) return;
+    if (follows(dependency) && !run(dependency, 1, false)) return;
   if (!waited_on_.marked(attribute)) return;
   for (number owner : {n, nodes_[n].parent}) {
     if (owner == kNone) break;
@@ -198,7 +198,7 @@ void closure_nodes::process_next(number n, Follows follows, Reached reached) {
       // stale: a node and the node it goes on from can both reach a name,
       // and a dependency that waited on it in one may have gone on since.
       const number place = *places_.find(pair_key(owner, dependency));
-      if (place != kApplied && !run(dependency, place)) return;
+      if (place != kApplied && !run(dependency, place, true)) return;
     }
   }
 }

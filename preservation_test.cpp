@@ -482,11 +482,11 @@ void preservation_test::collect() {
 // of a schema can be traced back.
 void preservation_test::reach(number n, number attribute, number cause) {
   const number s = info_[n].schema;
-  const bool remember = s != kNone && info_[n].slots == 1
-                            ? graph_.holds(s, attribute)
+  const bool own = s != kNone && info_[n].slots == 1;
+  const bool remember = own ? graph_.holds(s, attribute)
                             : graph_.held(attribute);
   if (!nodes_->reach(n, attribute, cause, remember)) return;
-  offer(n, attribute, cause);
+  offer(n, attribute, cause, own && remember);
   if (!nodes_->pending(n)) return;
   info_[n].complete = false;  // until it has processed this name too
   if (!info_[n].waiting) {
@@ -498,12 +498,14 @@ void preservation_test::reach(number n, number attribute, number cause) {
 // If a schema that node n serves holds attribute, which n reached through
 // the dependency cause, and it is not derived yet, it joins Z. Walks the
 // node's schemas (those it was started for and those that went on from
-// it) or the attribute's, whichever list is shorter.
-void preservation_test::offer(number n, number attribute, number cause) {
+// it) or the attribute's, whichever list is shorter; own_holds tells, for a
+// node of one schema, whether that schema holds attribute.
+void preservation_test::offer(number n, number attribute, number cause,
+                              bool own_holds) {
   if (derived_.contains(attribute)) return;
   const node_info& x = info_[n];
   if (x.schema != kNone && x.slots == 1 && x.followers == kNone) {
-    if (missing_[x.schema] > 0 && graph_.holds(x.schema, attribute))
+    if (missing_[x.schema] > 0 && own_holds)
       derive(attribute, {x.schema, attribute, n, cause});
     return;
   }

@@ -121,7 +121,7 @@ class preservation_test {
   bool alive(number n) const;
   void collect();
   void reach(number n, number attribute, number cause);
-  void offer(number n, number attribute, number cause);
+  void offer(number n, number attribute, number cause, bool own_holds);
   bool serves(number n, number s) const;
   void derive(number attribute, const joined& how);
   void done(number s);

@@ -20,7 +20,9 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
       work_(work),
       limit_(limit),
       first_head_(graph.name_count(), kNone),
-      in_key_(graph.name_count()) {
+      in_key_(graph.name_count()),
+      waited_on_(graph.name_count()),
+      waiting_(graph.name_count()) {
   holder_.assign(graph.dependency_count(), kNone);
   // Room for a schema rule and a verified rule per dependency, at most the
   // size of the dependencies each: made once, not grown by copying.
@@ -86,23 +88,29 @@ number rule_base::best_schema(number d, std::vector<uint8_t>& role) {
   return best;
 }
 
+number rule_base::known(number s, std::span<const number> key, bool whole) {
+  const number* found = known_.find(key_hash(s, key) ^ whole);
+  if (found == nullptr) return kNone;
+  // The known key is kept rarest first: compared as a set of names.
+  const number r = *found;
+  const std::span<const number> k = this->key(r);
+  if (rules_[r].schema != s || rules_[r].whole != whole ||
+      k.size() != key.size())
+    return kNone;
+  in_key_.clear();
+  for (number attribute : key) in_key_.mark(attribute);
+  return std::all_of(k.begin(), k.end(),
+                     [&](number a) { return in_key_.marked(a); })
+             ? r
+             : kNone;
+}
+
 number rule_base::learn(number s, std::span<const number> key,
                         std::span<const number> names, bool whole) {
   if (learned_of_.size() <= s) learned_of_.resize(s + 1, 0);
-  const uint64_t hash = key_hash(s, key) ^ whole;
-  if (const number* known = known_.find(hash)) {
-    // The known key is kept rarest first: compared as a set of names.
-    const number r = *known;
-    const std::span<const number> k = this->key(r);
-    in_key_.clear();
-    for (number attribute : key) in_key_.mark(attribute);
-    if (rules_[r].schema == s && rules_[r].whole == whole &&
-        k.size() == key.size() &&
-        std::all_of(k.begin(), k.end(),
-                    [&](number a) { return in_key_.marked(a); }))
-      return r;
-  }
+  if (const number r = known(s, key, whole); r != kNone) return r;
   if (!whole && full(s)) return kNone;
+  const uint64_t hash = key_hash(s, key) ^ whole;
   const number r = add(kind::learned, s, key, names, whole);
   if (!whole) ++learned_of_[s];
   *known_.add(hash).first = r;

@@ -58,6 +58,10 @@ class rule_base {
   number learn(number s, std::span<const number> key,
                std::span<const number> names, bool whole);
 
+  // The learned rule of schema s with key (ascending), whole or not, or
+  // kNone: a lookup of the key, however long ago it was learned.
+  number known(number s, std::span<const number> key, bool whole);
+
   // True when schema s has learned as many rules that are not whole as it
   // may.
   bool full(number s) const {
@@ -142,7 +146,8 @@ class rule_base {
   // One test's state: where each rule waits on its key, and the rules
   // waiting on each name.
   std::vector<number> place_;
-  scratch_map waiting_;  // name: the first wait on it
+  marks waited_on_;              // names with rules waiting on them
+  std::vector<number> waiting_;  // per name waited on: the first wait
   std::vector<std::pair<number, number>> waits_;  // rule, next
 };
 
@@ -150,7 +155,7 @@ template <typename Fire>
 void rule_base::start(Fire fire) {
   if (learned_size_ > limit_) forget_learned();
   place_.resize(rules_.size());
-  waiting_.clear();
+  waited_on_.clear();
   waits_.clear();
   for (number r : unconditional_)
     if (!fire(r)) return;
@@ -170,18 +175,21 @@ void rule_base::joined(number attribute, Derived derived, Fire fire) {
       place_.resize(rules_.size());
     }
     place_[r] = place;
-    const auto [head, added] = waiting_.add(k[place], kNone);
-    waits_.push_back({r, *head});
-    *head = static_cast<number>(waits_.size() - 1);
+    const number on = k[place];
+    if (!waited_on_.marked(on)) {
+      waited_on_.mark(on);
+      waiting_[on] = kNone;
+    }
+    waits_.push_back({r, waiting_[on]});
+    waiting_[on] = static_cast<number>(waits_.size() - 1);
     return false;
   };
   if (attribute < first_head_.size())
     for (number r = first_head_[attribute]; r != kNone;
          r = rules_[r].next_first)
       if (walked(r, 1) && !fire(r)) return;
-  const number* head = waiting_.find(attribute);
-  if (head == nullptr) return;
-  for (number w = *head; w != kNone; w = waits_[w].second) {
+  if (!waited_on_.marked(attribute)) return;
+  for (number w = waiting_[attribute]; w != kNone; w = waits_[w].second) {
     const number r = waits_[w].first;
     if (walked(r, place_[r] + 1) && !fire(r)) return;
   }
