@@ -32,13 +32,9 @@ bool preservation_test::answered_by_memory(number s) {
   // is closed instead, at the cost of one name per growth.
   if (asked_twice_.marked(s)) return false;
   (asked_once_.marked(s) ? asked_twice_ : asked_once_).mark(s);
-  // A part that a closure of its own started from before is answered by
-  // what that closure reached, however long ago.
-  work_.names += part_.size();
-  number found = rules_.known(s, part_, true);
-  if (found != kNone) answer_of_[s] = found;
+  number found = kNone;
   int asked = 0;
-  if (found == kNone) rules_.for_whole(s, [&](number r) {
+  rules_.for_whole(s, [&](number r) {
     ++work_.dependencies;
     const std::span<const number> key = rules_.key(r);
     work_.names += key.size();

@@ -88,6 +88,7 @@ number rule_base::best_schema(number d, std::vector<uint8_t>& role) {
   return best;
 }
 
+// The learned rule of schema s with key (ascending), whole or not, or kNone.
 number rule_base::known(number s, std::span<const number> key, bool whole) {
   const number* found = known_.find(key_hash(s, key) ^ whole);
   if (found == nullptr) return kNone;

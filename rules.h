@@ -58,10 +58,6 @@ class rule_base {
   number learn(number s, std::span<const number> key,
                std::span<const number> names, bool whole);
 
-  // The learned rule of schema s with key (ascending), whole or not, or
-  // kNone: a lookup of the key, however long ago it was learned.
-  number known(number s, std::span<const number> key, bool whole);
-
   // True when schema s has learned as many rules that are not whole as it
   // may.
   bool full(number s) const {
@@ -124,6 +120,7 @@ class rule_base {
 
   static constexpr uint8_t kLeft = 1, kRight = 2;  // a name's role
   number best_schema(number d, std::vector<uint8_t>& role);
+  number known(number s, std::span<const number> key, bool whole);
   number add(kind how, number s, std::span<const number> key,
              std::span<const number> names, bool whole);
   void forget_learned();
