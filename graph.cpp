@@ -141,6 +141,7 @@ void dependency_graph::reduce(table& left, table& right,
     if (stands_for[a] == kNone) stands_for[a] = a;
   }
 
+  table lefts, rights;
   std::vector<number> l, r;
   for (number d = 0; d < model_.left.size(); ++d) {
     l.clear();
@@ -154,11 +155,50 @@ void dependency_graph::reduce(table& left, table& right,
     }
     std::sort(r.begin(), r.end());
     r.erase(std::unique(r.begin(), r.end()), r.end());
+    lefts.add_row(l);
+    rights.add_row(r);
+  }
+  const std::vector<bool> useful = useful_names(lefts, rights);
+  for (number d = 0; d < lefts.size(); ++d) {
+    r.clear();
+    for (number attribute : rights[d])
+      if (useful[attribute]) r.push_back(attribute);
     if (r.empty()) continue;
-    left.add_row(l);
+    left.add_row(lefts[d]);
     right.add_row(r);
     tested.push_back(d);
   }
+}
+
+// The names that a closure of held names can use: the held ones, and those
+// on the left side of a dependency that gives a name it can use. Any other
+// name leads nowhere a schema can see, and neither does a dependency that
+// gives only such names.
+std::vector<bool> dependency_graph::useful_names(const table& left,
+                                                 const table& right) const {
+  const size_t width = name_count();
+  const table producers = right.inverted(width);
+  std::vector<bool> useful(width, false), used(left.size(), false);
+  std::vector<number> next;
+  for (number a = 0; a < width; ++a)
+    if (held(a)) {
+      useful[a] = true;
+      next.push_back(a);
+    }
+  while (!next.empty()) {
+    const number a = next.back();
+    next.pop_back();
+    for (number d : producers[a]) {
+      if (used[d]) continue;
+      used[d] = true;
+      for (number b : left[d])
+        if (!useful[b]) {
+          useful[b] = true;
+          next.push_back(b);
+        }
+    }
+  }
+  return useful;
 }
 
 // Gives each schema that holds at least one name in 64, and 64 names or more,

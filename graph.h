@@ -7,7 +7,11 @@
 // can tell the difference. A name that no schema holds, whose one producer
 // (that any such closure can apply) is a dependency v -> u with one name on
 // its left side, is reached exactly when v is, so it is replaced by v on
-// every left side: an unheld chain becomes one step.
+// every left side: an unheld chain becomes one step. A name that no schema
+// holds and no dependency can use on its way to one (it is on no left side
+// that leads to a held name) is dropped from right sides, and a dependency
+// left with none is dropped: every closure would otherwise apply it for
+// nothing.
 // In each closing dependency's left side the rarest name (the one on the
 // fewest left sides) comes first, so that a closure that waits on one name
 // at a time looks at a dependency only once it has reached its rarest name.
@@ -105,6 +109,7 @@ class dependency_graph {
  private:
   void reduce(table& left, table& right,
               std::vector<number>& tested) const;
+  std::vector<bool> useful_names(const table& left, const table& right) const;
   void index_wide_schemas();
 
   const numbered_input& model_;

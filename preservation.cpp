@@ -85,8 +85,10 @@ class byte_order {
                 [&](number a, number b) { return place_[a] < place_[b]; });
       for (number a : scratch_) list.push_back(names_.name(a));
     } else {
+      list.resize(members.size());
+      size_t count = 0;
       for (number a : by_bytes_)
-        if (set.contains(a)) list.push_back(names_.name(a));
+        if (set.contains(a)) list[count++] = names_.name(a);
     }
   }
 

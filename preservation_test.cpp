@@ -71,9 +71,8 @@ preservation_test::result preservation_test::decide(number dependency,
 
   // C, from the held names of Z: no closure of a schema's part can leave it.
   start_closures();
-  part_.clear();
-  for (number attribute : derived_.members())
-    if (graph_.held(attribute)) part_.push_back(attribute);
+  copy_where(derived_.members(), part_,
+             [&](number attribute) { return graph_.held(attribute); });
   bound_->compute(part_);
   if (trace == nullptr)
     for (number attribute : wanted_.members())
@@ -321,17 +320,16 @@ void preservation_test::look_at(number s) {
 // The names of schema s in Z that start a dependency, ascending: by walking
 // the schema or by looking Z's names up in it, whichever is shorter.
 void preservation_test::useful_part(number s, std::vector<number>& part) const {
-  part.clear();
   const std::span<const number> members = graph_.members(s);
   const std::vector<bool>& on_left = graph_.closing().on_left;
   if (members.size() <= derived_.size() * std::bit_width(members.size())) {
-    for (number attribute : members)
-      if (on_left[attribute] && derived_.contains(attribute))
-        part.push_back(attribute);
+    copy_where(members, part, [&](number attribute) {
+      return on_left[attribute] && derived_.contains(attribute);
+    });
   } else {
-    for (number attribute : derived_.members())
-      if (on_left[attribute] && graph_.holds(s, attribute))
-        part.push_back(attribute);
+    copy_where(derived_.members(), part, [&](number attribute) {
+      return on_left[attribute] && graph_.holds(s, attribute);
+    });
     std::sort(part.begin(), part.end());
   }
 }

@@ -38,7 +38,7 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
       for (number attribute : graph.right(d))
         if (role[attribute] == kRight && graph.holds(best, attribute))
           names.push_back(attribute);
-      add(kind::schema, best, graph.left(d), names, false);
+      if (!names.empty()) add(kind::schema, best, graph.left(d), names, false);
     }
     for (number attribute : graph.left(d)) role[attribute] = 0;
     for (number attribute : graph.right(d)) role[attribute] = 0;

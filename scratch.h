@@ -19,6 +19,20 @@
 using number = uint32_t;
 inline constexpr number kNone = UINT32_MAX;
 
+// Sets out to the values of from for which keep(value) holds, in order:
+// written in place, without a test of room for each value.
+template <typename Keep>
+void copy_where(std::span<const number> from, std::vector<number>& out,
+                Keep keep) {
+  out.resize(from.size());
+  size_t count = 0;
+  for (number value : from) {
+    out[count] = value;
+    count += keep(value) ? 1 : 0;
+  }
+  out.resize(count);
+}
+
 // Marks on the numbers below a fixed bound. A number is marked while its stamp
 // is the current one.
 class marks {
@@ -63,7 +77,6 @@ class stamped_set {
   // Sets out to the members in ascending order: sorted, or found by a walk
   // of every number below the bound when that is cheaper.
   void ascending(std::vector<number>& out) const {
-    out.clear();
     size_t log = 1;
     while ((size_t{1} << log) < size_) ++log;
     if (size_ * log < members_.size()) {
@@ -71,8 +84,12 @@ class stamped_set {
       std::sort(out.begin(), out.end());
       return;
     }
-    for (number value = 0; value < members_.size(); ++value)
-      if (contains(value)) out.push_back(value);
+    out.resize(size_);
+    size_t count = 0;
+    for (number value = 0; count < size_; ++value) {
+      out[count] = value;
+      count += contains(value) ? 1 : 0;
+    }
   }
 
   void clear() {

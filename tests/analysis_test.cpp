@@ -416,6 +416,14 @@ TEST(Keep, AgreesWithTheDefinitionOnRandomLongerChains) {
                         1000);
 }
 
+// U is held by no schema but leads to C, so A,E->D is kept only through it;
+// W leads nowhere, and what gives only W is left out of every closure.
+TEST(Keep, FollowsUnheldNamesThatLeadToHeldOnes) {
+  expect_in_line_order(
+      "A,B,C\nC,D\nE,A\nE,B\n\nA,B->U,W\nU->C\nC->D\nE->A,B\nA,E->D\n"
+      "D->W\n");
+}
+
 // Small instances of every hostile shape, both verdicts and two line orders,
 // against the passes of the textbook test, and their explanations checked. They
 // hold long chains, parts that grow in rounds and schemas that start alike and
