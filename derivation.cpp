@@ -2,6 +2,7 @@
 // joined the derived set, in order, only those that the right side needs.
 #include <algorithm>
 
+#include "byte_order.h"
 #include "preservation_test.h"
 
 // Walking the trace backwards, a needed name keeps the step that added it,
@@ -9,6 +10,7 @@
 // linked to, the key of the rule that added it, or the names, derived before
 // it or in the left side, from which its closure reached it.
 void preservation_test::needed_steps(number dependency,
+                                     byte_order& names,
                                      dependency_report& report) {
   const std::vector<joined>& trace = *trace_;
   in_left_.clear();
@@ -35,19 +37,21 @@ void preservation_test::needed_steps(number dependency,
     }
   }
   std::vector<dependency_report::step>& steps = report.steps;
-  std::vector<std::string_view>& names = report.added_names;
-  const name_table& table = graph_.model().names;
+  std::vector<number>& added = scratch_;
+  added.clear();
   for (number k = 0; k < trace.size(); ++k) {
     if (!kept[k]) continue;
     if (steps.empty() || steps.back().place != trace[k].schema)
-      steps.push_back({trace[k].schema, names.size(), 0});
-    names.push_back(table.name(trace[k].attribute));
+      steps.push_back({trace[k].schema, added.size(), 0});
+    added.push_back(trace[k].attribute);
     ++steps.back().added_count;
   }
-  for (const dependency_report::step& step : steps) {  // in byte order
-    const auto first = names.begin() + step.first_added;
-    std::sort(first, first + step.added_count);
-  }
+  for (const dependency_report::step& step : steps)
+    names.sort({added.data() + step.first_added, step.added_count});
+  const name_table& table = graph_.model().names;
+  report.added_names.clear();
+  for (number attribute : added)
+    report.added_names.push_back(table.name(attribute));
 }
 
 void preservation_test::need(number attribute) {

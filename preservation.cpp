@@ -1,8 +1,9 @@
 #include "preservation.h"
 
-#include <algorithm>
-#include <bit>
+#include <utility>
+#include <vector>
 
+#include "byte_order.h"
 #include "preservation_test.h"
 
 namespace {
@@ -58,46 +59,6 @@ bool preserves(const numbered_input& model, work_count& work) {
   return true;
 }
 
-namespace {
-
-// Lists names of a model in ascending byte order, through the place of
-// each name in that order, found once.
-class byte_order {
- public:
-  explicit byte_order(const name_table& names) : names_(names) {
-    by_bytes_.resize(names.size());
-    for (number a = 0; a < by_bytes_.size(); ++a) by_bytes_[a] = a;
-    std::sort(by_bytes_.begin(), by_bytes_.end(), [&](number a, number b) {
-      return names.name(a) < names.name(b);
-    });
-    place_.resize(names.size());
-    for (number i = 0; i < by_bytes_.size(); ++i) place_[by_bytes_[i]] = i;
-  }
-
-  // Sets list to the names of set, in ascending byte order: sorted by place,
-  // or by a walk of every name when that is cheaper.
-  void list(const stamped_set& set, std::vector<std::string_view>& list) {
-    list.clear();
-    const std::span<const number> members = set.members();
-    if (members.size() * std::bit_width(members.size()) < by_bytes_.size()) {
-      scratch_.assign(members.begin(), members.end());
-      std::sort(scratch_.begin(), scratch_.end(),
-                [&](number a, number b) { return place_[a] < place_[b]; });
-      for (number a : scratch_) list.push_back(names_.name(a));
-    } else {
-      list.resize(members.size());
-      size_t count = 0;
-      for (number a : by_bytes_)
-        if (set.contains(a)) list[count++] = names_.name(a);
-    }
-  }
-
- private:
-  const name_table& names_;
-  std::vector<number> by_bytes_, place_, scratch_;
-};
-
-}  // namespace
 
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
@@ -145,7 +106,7 @@ bool explain(
         break;
       case preservation_test::result::derived:
         r.how = outcome::derived;
-        test.needed_steps(d, r);
+        test.needed_steps(d, names, r);
         break;
       case preservation_test::result::lost:
       case preservation_test::result::first:

@@ -26,6 +26,8 @@
 #include "rules.h"
 #include "scratch.h"
 
+class byte_order;
+
 class preservation_test {
  public:
   // Tests the dependencies of graph, which must outlive it; counts its work
@@ -74,8 +76,10 @@ class preservation_test {
 
   // Puts into report the steps of the last test's trace, which derived the
   // dependency's right side, that the right side needs, in order, and the
-  // names they add; consecutive steps of one schema become one.
-  void needed_steps(number dependency, dependency_report& report);
+  // names they add, each step's in the ascending byte order of names;
+  // consecutive steps of one schema become one.
+  void needed_steps(number dependency, byte_order& names,
+                    dependency_report& report);
 
  private:
   // What a closure node serves: the schemas whose closure it is.

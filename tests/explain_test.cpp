@@ -2,10 +2,12 @@
 // JSON, and the fdkeep-explain program beside fdkeep.
 #include "explain.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "byte_order.h"
 #include "gtest/gtest.h"
 #include "json_check.h"
 #include "test_util.h"
@@ -125,6 +127,31 @@ TEST(Explanation, LongPiecesAreCut) {
 }
 
 // The program, from the command line: statuses, output and messages.
+// Names are listed in the order of their bytes, not of their numbers, both
+// when a few are sorted and when all are picked from the whole order.
+TEST(Explanation, ListsNamesInByteOrder) {
+  name_table names;
+  for (const char* name : {"b", "a", "\xc3\xa9", "B", "", "ab", "a ", "\x01"})
+    names.add(name);
+  byte_order order(names);
+  for (const std::vector<number>& subset :
+       {std::vector<number>{0, 1}, {2, 4, 5}, {0, 1, 2, 3, 4, 5, 6, 7}}) {
+    std::vector<std::string> expected;
+    for (number a : subset) expected.emplace_back(names.name(a));
+    std::sort(expected.begin(), expected.end());
+    std::vector<number> sorted = subset;
+    order.sort(sorted);
+    stamped_set set(names.size());
+    for (number a : subset) set.insert(a);
+    std::vector<std::string_view> listed;
+    order.list(set, listed);
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(names.name(sorted[i]), expected[i]);
+      EXPECT_EQ(listed[i], expected[i]);
+    }
+  }
+}
+
 TEST(ExplainProgram, CommandLine) {
   scratch_dir dir;
   write_file(dir / "lost", "A,D\nB,D\n\nA,B->D\nD->B\n");

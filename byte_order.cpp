@@ -1,0 +1,47 @@
+#include "byte_order.h"
+
+#include <algorithm>
+#include <bit>
+
+byte_order::byte_order(const name_table& names)
+    : names_(names), picked_(names.size()) {
+  by_bytes_.resize(names.size());
+  for (number a = 0; a < by_bytes_.size(); ++a) by_bytes_[a] = a;
+  std::sort(by_bytes_.begin(), by_bytes_.end(), [&](number a, number b) {
+    return names.name(a) < names.name(b);
+  });
+  place_.resize(names.size());
+  for (number i = 0; i < by_bytes_.size(); ++i) place_[by_bytes_[i]] = i;
+}
+
+bool byte_order::walk_cheaper(size_t count) const {
+  return count * std::bit_width(count) >= by_bytes_.size();
+}
+
+void byte_order::list(const stamped_set& set,
+                      std::vector<std::string_view>& list) {
+  const std::span<const number> members = set.members();
+  list.resize(members.size());
+  size_t count = 0;
+  if (walk_cheaper(members.size())) {
+    for (number a : by_bytes_)
+      if (set.contains(a)) list[count++] = names_.name(a);
+    return;
+  }
+  scratch_.assign(members.begin(), members.end());
+  sort(scratch_);
+  for (number a : scratch_) list[count++] = names_.name(a);
+}
+
+void byte_order::sort(std::span<number> names) {
+  if (!walk_cheaper(names.size())) {
+    std::sort(names.begin(), names.end(),
+              [&](number a, number b) { return place_[a] < place_[b]; });
+    return;
+  }
+  picked_.clear();
+  for (number a : names) picked_.mark(a);
+  size_t count = 0;
+  for (number a : by_bytes_)
+    if (picked_.marked(a)) names[count++] = a;
+}
