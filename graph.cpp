@@ -82,14 +82,11 @@ dependency_graph::dependency_graph(const numbered_input& model)
   index_wide_schemas();
 }
 
-const watched_dependencies& dependency_graph::closing() const {
-  if (!closing_made_) {
-    table left, right;
-    reduce(left, right, closing_tested_);
-    closing_ = watched_dependencies::make(left, right, name_count(), rank_);
-    closing_made_ = true;
-  }
-  return closing_;
+void dependency_graph::make_closing() const {
+  table left, right;
+  reduce(left, right, closing_tested_);
+  closing_ = watched_dependencies::make(left, right, name_count(), rank_);
+  closing_made_ = true;
 }
 
 // Fills left and right with the closing dependencies: the tested ones, with

@@ -88,7 +88,10 @@ class dependency_graph {
 
   // The dependencies that closures follow, prepared on the first call: many
   // runs never need them.
-  const watched_dependencies& closing() const;
+  const watched_dependencies& closing() const {
+    if (!closing_made_) make_closing();
+    return closing_;
+  }
 
   // Per closing dependency: the tested dependency it comes from.
   const std::vector<number>& closing_tested() const {
@@ -107,6 +110,7 @@ class dependency_graph {
   }
 
  private:
+  void make_closing() const;
   void reduce(table& left, table& right,
               std::vector<number>& tested) const;
   std::vector<bool> useful_names(const table& left, const table& right) const;

@@ -23,11 +23,9 @@ constexpr int kWholeRulesAsked = 4;
 }  // namespace
 
 // True when a whole rule of schema s, which Z holds the key of, gives all
-// that the closure of s's part reaches of s: then s needs no closure while
-// its part grows only by names of that rule. Leaves s's part in part_, for
-// the closure it gets otherwise.
+// that the closure of s's part, which part_ holds, reaches of s: then s
+// needs no closure while its part grows only by names of that rule.
 bool preservation_test::answered_by_memory(number s) {
-  useful_part(s, part_);
   // Twice per test at most: a part that keeps outgrowing what is remembered
   // is closed instead, at the cost of one name per growth.
   if (asked_twice_.marked(s)) return false;

@@ -262,8 +262,10 @@ void preservation_test::start_schemas(number first) {
   left_parts_.clear();
   for (number s : seen_.members().subspan(first)) {
     node_of_[s] = kNone;
-    if (missing_[s] == 0 || answered_by_memory(s)) continue;
+    if (missing_[s] == 0) continue;
+    useful_part(s, part_);
     if (part_.empty() && !unconditional) continue;  // no closure yet
+    if (answered_by_memory(s)) continue;
     const number begin = static_cast<number>(parts_.size());
     for (number attribute : part_)
       if (in_left_.marked(attribute)) parts_.push_back(attribute);
@@ -578,6 +580,7 @@ void preservation_test::grow(number s, number attribute) {
   if (n == kNone) {
     if (answered_.marked(s) && answers(s, attribute)) return;
     answered_.unmark(s);
+    useful_part(s, part_);
     if (answered_by_memory(s)) return;
     const number own = own_node(s, kNone);
     for (number name : part_) reach(own, name, kNone);
@@ -589,6 +592,7 @@ void preservation_test::grow(number s, number attribute) {
     return;
   }
   leave(n);
+  useful_part(s, part_);
   if (answered_by_memory(s)) return;
   info_[n].shared = true;
   reach(own_node(s, n), attribute, kNone);

@@ -24,7 +24,13 @@ inline constexpr number kNone = UINT32_MAX;
 template <typename Keep>
 void copy_where(std::span<const number> from, std::vector<number>& out,
                 Keep keep) {
-  out.resize(from.size());
+  if (from.size() <= 8) {  // too few to be worth writing in place
+    out.clear();
+    for (number value : from)
+      if (keep(value)) out.push_back(value);
+    return;
+  }
+  if (out.size() < from.size()) out.resize(from.size());
   size_t count = 0;
   for (number value : from) {
     out[count] = value;
