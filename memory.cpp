@@ -49,6 +49,8 @@ bool preservation_test::answered_by_memory(number s) {
   if (found == kNone) return false;
   answered_.mark(s);
   node_of_[s] = kNone;
+  // Its names join Z with the rules, before any closure goes on.
+  if (!rules_.fires_on_its_key(found)) to_fire_.push_back(found);
   return true;
 }
 

@@ -141,6 +141,7 @@ void preservation_test::start_closures() {
   ready_head_ = 0;
   grows_.clear();
   grow_head_ = 0;
+  to_fire_.clear();
 }
 
 void preservation_test::derive_only(std::span<const number> left) {
@@ -412,7 +413,11 @@ bool preservation_test::grow_to_the_end() {
   for (;;) {
     if (wanted_left_ == 0) return true;
     if (nodes_->state() > state_limit_) collect();
-    if (applied_ < derived_.size()) {
+    if (!to_fire_.empty()) {
+      const number rule = to_fire_.back();
+      to_fire_.pop_back();
+      if (!fire(rule)) return true;
+    } else if (applied_ < derived_.size()) {
       if (apply_rules()) return true;
     } else if (grow_head_ < grows_.size()) {
       const auto [s, attribute] = grows_[grow_head_++];

@@ -187,6 +187,7 @@ class preservation_test {
   size_t ready_head_ = 0;
   std::vector<std::pair<number, number>> grows_;  // schema, attribute
   size_t grow_head_ = 0;
+  std::vector<number> to_fire_;  // whole rules that answered, to be fired
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
   std::vector<name_classes::link> path_;  // a way along links
   marks traced_, picked_;

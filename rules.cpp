@@ -172,7 +172,7 @@ number rule_base::add(kind how, number s, std::span<const number> key,
                     .whole = whole});
   if (key.empty()) {
     unconditional_.push_back(r);
-  } else {
+  } else if (fires_on_its_key(r)) {
     const number first = values_[at];
     rules_[r].next_first = first_head_[first];
     first_head_[first] = r;

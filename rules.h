@@ -38,7 +38,10 @@
 class rule_base {
  public:
   static constexpr number kLearnedPerSchema = 4;
-  // Keys longer than this keep only their rarest name first.
+  // Keys longer than this keep only their rarest name first, and a whole
+  // rule with such a key is only asked for (for_whole), not fired when its
+  // key joins: walking the long keys of every whole rule of a busy schema in
+  // every test would cost more than they save.
   static constexpr size_t kSortedKey = 16;
 
   enum class kind : uint8_t { schema, learned, verified };
@@ -79,6 +82,11 @@ class rule_base {
   // verified rule.
   number schema_of(number rule) const { return rules_[rule].schema; }
   bool whole(number rule) const { return rules_[rule].whole; }
+  // True when joined() fires the rule once its key lies in the derived set;
+  // otherwise only the one who asks for it can fire it.
+  bool fires_on_its_key(number rule) const {
+    return !rules_[rule].whole || rules_[rule].key_size <= kSortedKey;
+  }
   // True when attribute is in the key or the names of a whole rule: a
   // binary search.
   bool covers(number rule, number attribute) const;
