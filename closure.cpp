@@ -1,5 +1,7 @@
 #include "closure.h"
 
+#include <algorithm>
+
 // ---------------------------------------------------------------------------
 // closure
 
@@ -11,7 +13,14 @@ closure::closure(const watched_dependencies& dependencies, size_t names,
       applied_(dependencies.size()),
       place_(dependencies.size()),
       waiting_head_(names),
-      waiting_(names) {}
+      waiting_(names),
+      started_(names) {}
+
+bool closure::started_from(std::span<const number> start) const {
+  return start.size() == start_size_ &&
+         std::all_of(start.begin(), start.end(),
+                     [&](number attribute) { return started_.marked(attribute); });
+}
 
 void closure::compute(std::span<const number> start) {
   reached_.clear();
@@ -20,8 +29,13 @@ void closure::compute(std::span<const number> start) {
   waits_.clear();
   applied_list_.clear();
   ++work_.closures;
-  for (number attribute : start) reached_.insert(attribute);
+  started_.clear();
+  for (number attribute : start) {
+    reached_.insert(attribute);
+    started_.mark(attribute);
+  }
   const size_t start_size = reached_.size();
+  start_size_ = start_size;
   at_start_ = 0;
   for (number dependency : dependencies_.unconditional) apply(dependency);
   // reached_ lists every name once; walking the list processes each.

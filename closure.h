@@ -51,6 +51,10 @@ class closure {
   // applied.
   void compute(std::span<const number> start);
 
+  // True when start, distinct names, is the set the last compute() started
+  // from: its results stand for start too.
+  bool started_from(std::span<const number> start) const;
+
   const stamped_set& reached() const { return reached_; }
   bool applied(number dependency) const { return applied_.marked(dependency); }
 
@@ -74,6 +78,8 @@ class closure {
   std::vector<std::pair<number, number>> waits_;  // dependency, next
   std::vector<number> applied_list_;  // in the order they applied
   size_t at_start_ = 0;
+  marks started_;                 // the start of the last closure
+  size_t start_size_ = SIZE_MAX;  // none yet
 };
 
 // Many closures at once, each a node. A node starts from names given to it,
