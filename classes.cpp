@@ -1,7 +1,6 @@
 #include "classes.h"
 
 #include <algorithm>
-#include <numeric>
 #include <utility>
 
 namespace {
@@ -9,12 +8,8 @@ namespace {
 // The strongly connected components of the graph whose edges lead from the
 // one name on the left side of a dependency to each name of its right side:
 // per name, the number of its component; empty when every component is a
-// single name. Tarjan's algorithm, with an explicit stack of (name, next
-// edge) instead of recursion.
-// Kept out of line: inlined under link-time optimisation, it draws a false
-// warning from GCC 12 about freeing its vectors.
-[[gnu::noinline]] std::vector<number> components(const numbered_input& model,
-                                                size_t width) {
+// single name.
+std::vector<number> components(const numbered_input& model, size_t width) {
   // The edges, grouped by the name they leave, by counting.
   std::vector<number> first_edge(width + 1, 0), edges;
   for (size_t d = 0; d < model.left.size(); ++d)
@@ -30,6 +25,21 @@ namespace {
       if (model.left[d].size() == 1)
         for (number b : model.right[d]) edges[at[model.left[d][0]]++] = b;
   }
+  number count = 0;
+  std::vector<number> component =
+      strong_components(width, first_edge, edges, count);
+  if (count == width) return {};
+  return component;
+}
+
+}  // namespace
+
+// Tarjan's algorithm, with an explicit stack of (node, next edge) instead of
+// recursion. Kept out of line: inlined under link-time optimisation, it
+// draws a false warning from GCC 12 about freeing its vectors.
+[[gnu::noinline]] std::vector<number> strong_components(
+    size_t width, std::span<const number> first_edge,
+    std::span<const number> edges, number& count) {
   std::vector<number> component(width, kNone), index(width, kNone),
       low(width, 0), stack;
   std::vector<bool> on_stack(width, false);
@@ -75,36 +85,9 @@ namespace {
       ++next_component;
     }
   }
-  if (next_component == width) return {};
+  count = next_component;
   return component;
 }
-
-// Union by size over names, with path halving.
-class union_find {
- public:
-  explicit union_find(size_t size) : parent_(size), size_(size, 1) {
-    std::iota(parent_.begin(), parent_.end(), number{0});
-  }
-  number find(number a) {
-    while (parent_[a] != a) a = parent_[a] = parent_[parent_[a]];
-    return a;
-  }
-  // Joins the sets of a and b; false when they were one already.
-  bool join(number a, number b) {
-    a = find(a);
-    b = find(b);
-    if (a == b) return false;
-    if (size_[a] < size_[b]) std::swap(a, b);
-    parent_[b] = a;
-    size_[a] += size_[b];
-    return true;
-  }
-
- private:
-  std::vector<number> parent_, size_;
-};
-
-}  // namespace
 
 name_classes::name_classes(const dependency_graph& graph) {
   const size_t width = graph.name_count();

@@ -19,6 +19,7 @@
 #define FDKEEP_CLASSES_H_
 
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "graph.h"
@@ -62,6 +63,39 @@ class name_classes {
   std::vector<link> parent_;     // per name: its parent and their link
   std::vector<number> depth_;    // per name: links to the root
   bool any_ = false;
+};
+
+// The strongly connected components of a graph over width nodes whose
+// edges leave node v at edges[first_edge[v]] up to edges[first_edge[v + 1]]:
+// per node, the number of its component, below count. O(nodes + edges).
+std::vector<number> strong_components(size_t width,
+                                      std::span<const number> first_edge,
+                                      std::span<const number> edges,
+                                      number& count);
+
+// Sets over the numbers below a size, joined by size with path halving.
+class union_find {
+ public:
+  explicit union_find(size_t size) : parent_(size), size_(size, 1) {
+    for (number a = 0; a < size; ++a) parent_[a] = a;
+  }
+  number find(number a) {
+    while (parent_[a] != a) a = parent_[a] = parent_[parent_[a]];
+    return a;
+  }
+  // Joins the sets of a and b; false when they were one already.
+  bool join(number a, number b) {
+    a = find(a);
+    b = find(b);
+    if (a == b) return false;
+    if (size_[a] < size_[b]) std::swap(a, b);
+    parent_[b] = a;
+    size_[a] += size_[b];
+    return true;
+  }
+
+ private:
+  std::vector<number> parent_, size_;
 };
 
 #endif  // FDKEEP_CLASSES_H_

@@ -58,7 +58,7 @@ preservation_test::result preservation_test::decide(number dependency,
   if (holder_ != kNone) return result::inside_one_schema;
   // The classes are found once: for the first test that needs closures, or
   // the first traced one, whose derivation they can shorten.
-  if (!classes_ && trace != nullptr) classes_.emplace(graph_);
+  if (!classes_ && trace != nullptr) make_classes();
   if (within_classes(left)) {
     if (trace == nullptr) return verified(dependency);
     derive_along_links(left);
@@ -126,7 +126,7 @@ void preservation_test::start_closures() {
   if (!bound_) {
     bound_.emplace(graph_.closing(), graph_.name_count(), work_);
     nodes_.emplace(graph_, work_);
-    if (!classes_) classes_.emplace(graph_);
+    if (!classes_) make_classes();
   }
   seen_.clear();
   answered_.clear();
@@ -152,17 +152,46 @@ void preservation_test::derive_only(std::span<const number> left) {
   applied_ = 0;
 }
 
+void preservation_test::make_classes() {
+  classes_.emplace(graph_);
+  contexts_.emplace(graph_);
+}
+
 // True when every name of the right side not yet derived is in the class of
-// a name of the left side: Z takes in those classes whole.
+// a name of the left side: Z takes in those classes whole. Without a trace,
+// a class under a name of the left side will do too; with one, only the
+// classes along whose links a derivation can be shown.
 bool preservation_test::within_classes(std::span<const number> left) {
-  if (!classes_ || !classes_->any()) return false;
-  left_classes_.clear();
-  for (number attribute : left)
-    left_classes_.mark(classes_->class_of(attribute));
+  const bool classes = classes_ && classes_->any();
+  const bool contexts = trace_ == nullptr && contexts_ && contexts_->any() &&
+                        left.size() <= kContextLeft;
+  if (!classes && !contexts) return false;
+  if (classes) {
+    left_classes_.clear();
+    for (number attribute : left)
+      left_classes_.mark(classes_->class_of(attribute));
+  }
   work_.dependencies += left.size() + wanted_.size();
   return std::all_of(
-      wanted_.members().begin(), wanted_.members().end(),
-      [&](number a) { return left_classes_.marked(classes_->class_of(a)); });
+      wanted_.members().begin(), wanted_.members().end(), [&](number a) {
+        return (classes && left_classes_.marked(classes_->class_of(a))) ||
+               (contexts && in_context_class(left, a));
+      });
+}
+
+// True when, under some name c of left, attribute is in the class of
+// another name of left.
+bool preservation_test::in_context_class(std::span<const number> left,
+                                         number attribute) {
+  for (number c : left) {
+    const number k = contexts_->class_of(c, attribute);
+    ++work_.dependencies;
+    if (k == kNone) continue;
+    work_.dependencies += left.size();
+    for (number a : left)
+      if (a != c && contexts_->class_of(c, a) == k) return true;
+  }
+  return false;
 }
 
 // The right side lies in the classes of the left side: each of its names

@@ -21,6 +21,7 @@
 
 #include "classes.h"
 #include "closure.h"
+#include "contexts.h"
 #include "graph.h"
 #include "preservation.h"
 #include "rules.h"
@@ -30,6 +31,10 @@ class byte_order;
 
 class preservation_test {
  public:
+  // The longest left side that classes under its names are asked for: each
+  // name of the right side costs a look per pair of its names.
+  static constexpr size_t kContextLeft = 8;
+
   // Tests the dependencies of graph, which must outlive it; counts its work
   // in work.
   preservation_test(const dependency_graph& graph, work_count& work);
@@ -105,7 +110,9 @@ class preservation_test {
   result verified(number dependency);
   void start_closures();
   void derive_only(std::span<const number> left);
+  void make_classes();
   bool within_classes(std::span<const number> left);
+  bool in_context_class(std::span<const number> left, number attribute);
   void derive_along_links(std::span<const number> left);
   bool apply_rules();
   bool follow_links(number attribute);
@@ -155,6 +162,7 @@ class preservation_test {
   std::optional<closure_nodes> nodes_;
   rule_base rules_;
   std::optional<name_classes> classes_;  // made with the closures
+  std::optional<context_classes> contexts_;  // and these with them
   marks left_classes_;
 
   stamped_set derived_;  // Z, the derived set of the dependency under test

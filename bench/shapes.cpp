@@ -636,6 +636,25 @@ std::string wide_cycle(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// A cycle c,x_i -> x_i+1 under a name c that every schema {c, x_i, x_i+2}
+// holds: no dependency lies in one schema, and every test walks the whole
+// cycle two names at a time, unless the names are known to derive each
+// other under c. The lost input also asks for a name that a schema of its
+// own holds and nothing derives.
+std::string cycle_under_a_name(int n, bool lost, unsigned seed) {
+  const int names = std::max(3, n) | 1;
+  input in;
+  for (int i = 0; i < names; ++i)
+    in.schema("c," + name("x", i) + "," + name("x", (i + 2) % names));
+  for (int i = 0; i < names; ++i)
+    in.dependency("c," + name("x", i), name("x", (i + 1) % names));
+  if (lost) {
+    in.schema("lost");
+    in.dependency("c," + name("x", 0) + "," + name("x", 1), "lost");
+  }
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -680,6 +699,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        ping_pong, 100'000},
       {"wide cycle", "a cycle in a wide schema, each step tagged by a pair",
        wide_cycle, 100'000},
+      {"cycle under a name", "a cycle whose every step needs one name more",
+       cycle_under_a_name, 100'000},
   };
   return shapes;
 }
