@@ -56,8 +56,8 @@ preservation_test::result preservation_test::decide(number dependency,
   if (wanted_left_ == 0) return result::within_left_side;
   holder_ = rules_.holder(dependency);
   if (holder_ != kNone) return result::inside_one_schema;
-  // The classes are found once: for the first test that needs closures, or
-  // the first traced one, whose derivation they can shorten.
+  // The classes are found once: for the first test that the rules do not
+  // decide, or the first traced one, whose derivation they can shorten.
   if (!classes_ && trace != nullptr) make_classes();
   if (within_classes(left)) {
     if (trace == nullptr) return verified(dependency);
@@ -68,6 +68,10 @@ preservation_test::result preservation_test::decide(number dependency,
   bounded_ = false;
   rules_.start([&](number rule) { return fire(rule); });
   if (apply_rules()) return verified(dependency);
+  if (!classes_) {
+    make_classes();
+    if (within_classes(left)) return verified(dependency);
+  }
 
   // C, from the held names of Z: no closure of a schema's part can leave it.
   start_closures();
@@ -126,7 +130,6 @@ void preservation_test::start_closures() {
   if (!bound_) {
     bound_.emplace(graph_.closing(), graph_.name_count(), work_);
     nodes_.emplace(graph_, work_);
-    if (!classes_) make_classes();
   }
   seen_.clear();
   answered_.clear();
