@@ -10,9 +10,13 @@
 //     tests. Each name that joins Z brings its class (classes.h) with it:
 //     the names that derive each other through one-name dependencies,
 //     linked schema by schema. A verdict whose right side lies in the
-//     classes of its left side needs no more.
-//  2. Otherwise C, the closure of the held names of Z under all dependencies,
-//     bounds what any schema can add: only dependencies that C applies are
+//     classes of its left side needs no more; nor, without a trace, one
+//     whose right side lies in a class under a name of its left side
+//     (contexts.h), such as a cycle c,x1->x2, c,x2->x3, ... whose every
+//     schema holds c.
+//  2. Otherwise C, the closure of the held names of Z under all dependencies
+//     (shared by consecutive tests whose Z holds the same names), bounds
+//     what any schema can add: only dependencies that C applies are
 //     followed, only schemas that hold a name of C not in Z are looked at,
 //     and a schema is done once every name it holds of C is in Z. When C
 //     applies, from Z alone, dependencies not tested yet, those are tested
@@ -20,9 +24,10 @@
 //  3. Each schema's part gets a closure (closure.h): first those of the
 //     schemas that hold a name of the right side not in Z, which often
 //     derive it alone; then, if they do not, those of the others. Schemas
-//     whose parts are equal share one; schemas whose parts share the names of the left side
-//     go on from the one closure of those names. A schema whose part grows
-//     later goes on from its shared closure, which is first finished.
+//     whose parts are equal share one; schemas whose parts share the names
+//     of the left side go on from the one closure of those names. A schema
+//     whose part grows later goes on from its shared closure, which is
+//     first finished.
 //     Between closures, the rules are applied to what joined Z. What a
 //     closure reached of its schema is learned as a rule when the schema is
 //     done.
