@@ -37,6 +37,7 @@ context_classes::context_classes(const dependency_graph& graph) {
   long long budget = 4 * static_cast<long long>(graph.size()) + 4096;
   scratch_map local;  // name: its number among the context's names
   std::vector<number> names, first_edge, targets, first, class_id;
+  std::vector<local_link> links;
   marks seen;
   number next_class = 0;
   for (size_t begin = 0, end; begin < edges.size() && budget > 0;
@@ -75,6 +76,7 @@ context_classes::context_classes(const dependency_graph& graph) {
     // name of its component there.
     union_find sets(n);
     std::vector<bool> linked(n, false);
+    links.clear();
     seen = marks(count);
     first.resize(count);
     for (number s : graph.containing(c)) {
@@ -91,6 +93,7 @@ context_classes::context_classes(const dependency_graph& graph) {
           first[k] = *v;
         } else if (sets.join(first[k], *v)) {
           linked[first[k]] = linked[*v] = true;
+          links.push_back({first[k], *v, s});
         }
       }
     }
@@ -102,5 +105,73 @@ context_classes::context_classes(const dependency_graph& graph) {
       *class_.add(pair_key(c, names[v])).first = k;
       any_ = true;
     }
+    root_trees(c, names, links);
   }
+}
+
+// Roots each tree of links under c at its first name, as name_classes does:
+// every other name gets its parent, the schema of their link, and its depth.
+void context_classes::root_trees(number c, const std::vector<number>& names,
+                                 const std::vector<local_link>& links) {
+  const size_t n = names.size();
+  std::vector<number> first_link(n + 1, 0);
+  std::vector<std::pair<number, number>> ends(2 * links.size());  // v, link
+  for (const local_link& l : links) {
+    ++first_link[l.a + 1];
+    ++first_link[l.b + 1];
+  }
+  for (size_t v = 0; v < n; ++v) first_link[v + 1] += first_link[v];
+  {
+    std::vector<number> at(first_link.begin(), first_link.end() - 1);
+    for (number i = 0; i < links.size(); ++i) {
+      ends[at[links[i].a]++] = {links[i].b, i};
+      ends[at[links[i].b]++] = {links[i].a, i};
+    }
+  }
+  std::vector<bool> seen(n, false);
+  std::vector<number> stack;
+  for (number root = 0; root < n; ++root) {
+    if (seen[root] || first_link[root] == first_link[root + 1]) continue;
+    seen[root] = true;
+    place(c, names[root], {names[root], kNone, 0});
+    stack.push_back(root);
+    while (!stack.empty()) {
+      const number v = stack.back();
+      stack.pop_back();
+      const number depth = tree_[*at_.find(pair_key(c, names[v]))].depth;
+      for (number e = first_link[v]; e < first_link[v + 1]; ++e) {
+        const auto [w, i] = ends[e];
+        if (seen[w]) continue;
+        seen[w] = true;
+        place(c, names[w], {names[v], links[i].schema, depth + 1});
+        stack.push_back(w);
+      }
+    }
+  }
+}
+
+void context_classes::place(number c, number attribute, const step_up& up) {
+  *at_.add(pair_key(c, attribute)).first = static_cast<number>(tree_.size());
+  tree_.push_back(up);
+}
+
+void context_classes::path(number c, number from, number to,
+                           std::vector<name_classes::link>& steps) const {
+  steps.clear();
+  const auto up = [&](number a) -> const step_up& {
+    return tree_[*at_.find(pair_key(c, a))];
+  };
+  number a = from, b = to;
+  while (a != b) {
+    if (up(a).depth >= up(b).depth) {
+      a = up(a).parent;
+    } else {
+      b = up(b).parent;
+    }
+  }
+  for (; from != a; from = up(from).parent)
+    steps.push_back({up(from).parent, up(from).schema});
+  const size_t down = steps.size();
+  for (; to != a; to = up(to).parent) steps.push_back({to, up(to).schema});
+  std::reverse(steps.begin() + static_cast<std::ptrdiff_t>(down), steps.end());
 }

@@ -6,7 +6,8 @@
 // number of schemas that hold c, form a class under c. A derived set that
 // holds c and one name of a class under c holds the whole class, so a test
 // whose left side holds c, a name of a class and nothing to derive beyond
-// that class is decided at once.
+// that class is decided at once; the links of each class form a tree, along
+// which a derivation is shown.
 //
 // What it keeps true: a class under c joins only names of which a derived
 // set holding c and any one takes in all: each link lies in one schema
@@ -17,10 +18,13 @@
 // the schemas that hold c, within a budget of four times the input's size
 // past which the remaining names get no classes (classes only spare work).
 // Memory O(M) for M the total size of the dependencies; a lookup is one
-// hash probe.
+// hash probe, a way along links its length.
 #ifndef FDKEEP_CONTEXTS_H_
 #define FDKEEP_CONTEXTS_H_
 
+#include <vector>
+
+#include "classes.h"
 #include "graph.h"
 #include "scratch.h"
 
@@ -38,8 +42,32 @@ class context_classes {
     return found == nullptr ? kNone : *found;
   }
 
+  // The way along links under context from name from to name to, of one
+  // class under it: puts into steps each name after from, in order, with
+  // the schema of the link that reaches it. Costs the length of the ways up
+  // from both to where they meet.
+  void path(number context, number from, number to,
+            std::vector<name_classes::link>& steps) const;
+
  private:
+  // Two names linked in a schema, by their numbers among a context's names.
+  struct local_link {
+    number a, b, schema;
+  };
+
+  // A name's parent in its tree of links, the schema of their link (kNone
+  // at the root, which is its own parent), and its depth.
+  struct step_up {
+    number parent, schema, depth;
+  };
+
+  void root_trees(number c, const std::vector<number>& names,
+                  const std::vector<local_link>& links);
+  void place(number c, number attribute, const step_up& up);
+
   scratch_map class_;  // context and name: its class
+  scratch_map at_;     // context and name: its place in tree_
+  std::vector<step_up> tree_;
   bool any_ = false;
 };
 

@@ -161,13 +161,12 @@ void preservation_test::make_classes() {
 }
 
 // True when every name of the right side not yet derived is in the class of
-// a name of the left side: Z takes in those classes whole. Without a trace,
-// a class under a name of the left side will do too; with one, only the
-// classes along whose links a derivation can be shown.
+// a name of the left side, or in its class under another name of the left
+// side: Z takes in those classes whole.
 bool preservation_test::within_classes(std::span<const number> left) {
   const bool classes = classes_ && classes_->any();
-  const bool contexts = trace_ == nullptr && contexts_ && contexts_->any() &&
-                        left.size() <= kContextLeft;
+  const bool contexts =
+      contexts_ && contexts_->any() && left.size() <= kContextLeft;
   if (!classes && !contexts) return false;
   if (classes) {
     left_classes_.clear();
@@ -177,22 +176,28 @@ bool preservation_test::within_classes(std::span<const number> left) {
   work_.dependencies += left.size() + wanted_.size();
   return std::all_of(
       wanted_.members().begin(), wanted_.members().end(), [&](number a) {
+        number c, from;
         return (classes && left_classes_.marked(classes_->class_of(a))) ||
-               (contexts && in_context_class(left, a));
+               (contexts && in_context_class(left, a, c, from));
       });
 }
 
 // True when, under some name c of left, attribute is in the class of
-// another name of left.
+// another name of left, from; gives both.
 bool preservation_test::in_context_class(std::span<const number> left,
-                                         number attribute) {
-  for (number c : left) {
-    const number k = contexts_->class_of(c, attribute);
+                                         number attribute, number& c,
+                                         number& from) {
+  for (number context : left) {
+    const number k = contexts_->class_of(context, attribute);
     ++work_.dependencies;
     if (k == kNone) continue;
     work_.dependencies += left.size();
     for (number a : left)
-      if (a != c && contexts_->class_of(c, a) == k) return true;
+      if (a != context && contexts_->class_of(context, a) == k) {
+        c = context;
+        from = a;
+        return true;
+      }
   }
   return false;
 }
@@ -203,13 +208,22 @@ bool preservation_test::in_context_class(std::span<const number> left,
 void preservation_test::derive_along_links(std::span<const number> left) {
   for (number attribute : wanted_.members()) {
     if (derived_.contains(attribute)) continue;
-    const number c = classes_->class_of(attribute);
-    const auto from = std::find_if(left.begin(), left.end(), [&](number a) {
-      return classes_->class_of(a) == c;
-    });
-    classes_->path(*from, attribute, path_);
+    const auto in_class = [&](number a) {
+      return classes_->class_of(a) == classes_->class_of(attribute);
+    };
+    const auto linked = classes_->any()
+                            ? std::find_if(left.begin(), left.end(), in_class)
+                            : left.end();
+    number from, c;
+    if (linked != left.end()) {
+      from = *linked;
+      classes_->path(from, attribute, path_);
+    } else {
+      in_context_class(left, attribute, c, from);
+      contexts_->path(c, from, attribute, path_);
+    }
     work_.names += left.size() + path_.size();
-    number cause = *from;
+    number cause = from;
     for (const name_classes::link& step : path_) {
       if (!derived_.contains(step.attribute))
         derive(step.attribute, {step.schema, step.attribute, kLinked, cause});

@@ -112,7 +112,8 @@ class preservation_test {
   void derive_only(std::span<const number> left);
   void make_classes();
   bool within_classes(std::span<const number> left);
-  bool in_context_class(std::span<const number> left, number attribute);
+  bool in_context_class(std::span<const number> left, number attribute,
+                        number& c, number& from);
   void derive_along_links(std::span<const number> left);
   bool apply_rules();
   bool follow_links(number attribute);
