@@ -107,6 +107,51 @@ context_classes::context_classes(const dependency_graph& graph) {
     }
     root_trees(c, names, links);
   }
+  index_contexts(graph.name_count());
+}
+
+// Lists, per context, its names in a class, and per name the contexts it is
+// in a class under.
+void context_classes::index_contexts(size_t width) {
+  std::vector<std::pair<number, number>> pairs;  // name, context
+  at_.keep_if([&](uint64_t key, number&) {
+    pairs.push_back({static_cast<number>(key), static_cast<number>(key >> 32)});
+    return true;
+  });
+  std::sort(pairs.begin(), pairs.end());
+  first_context_.assign(width + 1, 0);
+  for (const auto& [name, context] : pairs) {
+    ++first_context_[name + 1];
+    contexts_.push_back(context);
+  }
+  for (size_t a = 0; a < width; ++a) first_context_[a + 1] += first_context_[a];
+  std::sort(pairs.begin(), pairs.end(), [](const auto& x, const auto& y) {
+    return x.second != y.second ? x.second < y.second : x.first < y.first;
+  });
+  for (size_t i = 0; i < pairs.size();) {
+    const number context = pairs[i].second;
+    *names_at_.add(context).first = static_cast<number>(names_.size());
+    const size_t count_at = names_.size();
+    names_.push_back(0);
+    for (; i < pairs.size() && pairs[i].second == context; ++i) {
+      names_.push_back(pairs[i].first);
+      ++names_[count_at];
+    }
+  }
+}
+
+std::span<const name_classes::link> context_classes::links(
+    number context, number attribute) const {
+  const number* at = at_.find(pair_key(context, attribute));
+  if (at == nullptr) return {};
+  const step_up& x = tree_[*at];
+  return {links_.data() + x.first_link, x.link_count};
+}
+
+std::span<const number> context_classes::names_under(number context) const {
+  const number* at = names_at_.find(context);
+  if (at == nullptr) return {};
+  return {names_.data() + *at + 1, names_[*at]};
 }
 
 // Roots each tree of links under c at its first name, as name_classes does:
@@ -130,10 +175,19 @@ void context_classes::root_trees(number c, const std::vector<number>& names,
   }
   std::vector<bool> seen(n, false);
   std::vector<number> stack;
+  const auto place = [&](number v, number parent, number schema,
+                         number depth) {
+    *at_.add(pair_key(c, names[v])).first = static_cast<number>(tree_.size());
+    tree_.push_back({parent, schema, depth,
+                     static_cast<number>(links_.size()),
+                     first_link[v + 1] - first_link[v]});
+    for (number e = first_link[v]; e < first_link[v + 1]; ++e)
+      links_.push_back({names[ends[e].first], links[ends[e].second].schema});
+  };
   for (number root = 0; root < n; ++root) {
     if (seen[root] || first_link[root] == first_link[root + 1]) continue;
     seen[root] = true;
-    place(c, names[root], {names[root], kNone, 0});
+    place(root, names[root], kNone, 0);
     stack.push_back(root);
     while (!stack.empty()) {
       const number v = stack.back();
@@ -143,16 +197,11 @@ void context_classes::root_trees(number c, const std::vector<number>& names,
         const auto [w, i] = ends[e];
         if (seen[w]) continue;
         seen[w] = true;
-        place(c, names[w], {names[v], links[i].schema, depth + 1});
+        place(w, names[v], links[i].schema, depth + 1);
         stack.push_back(w);
       }
     }
   }
-}
-
-void context_classes::place(number c, number attribute, const step_up& up) {
-  *at_.add(pair_key(c, attribute)).first = static_cast<number>(tree_.size());
-  tree_.push_back(up);
 }
 
 void context_classes::path(number c, number from, number to,

@@ -22,6 +22,7 @@
 #ifndef FDKEEP_CONTEXTS_H_
 #define FDKEEP_CONTEXTS_H_
 
+#include <span>
 #include <vector>
 
 #include "classes.h"
@@ -42,6 +43,18 @@ class context_classes {
     return found == nullptr ? kNone : *found;
   }
 
+  // The names linked to attribute under context, each with its schema.
+  std::span<const name_classes::link> links(number context,
+                                            number attribute) const;
+  // The names that are in a class under context.
+  std::span<const number> names_under(number context) const;
+  // The names under which attribute is in a class.
+  std::span<const number> contexts_of(number attribute) const {
+    if (!any_) return {};
+    return {contexts_.data() + first_context_[attribute],
+            contexts_.data() + first_context_[attribute + 1]};
+  }
+
   // The way along links under context from name from to name to, of one
   // class under it: puts into steps each name after from, in order, with
   // the schema of the link that reaches it. Costs the length of the ways up
@@ -59,15 +72,20 @@ class context_classes {
   // at the root, which is its own parent), and its depth.
   struct step_up {
     number parent, schema, depth;
+    number first_link = 0, link_count = 0;  // in links_
   };
 
   void root_trees(number c, const std::vector<number>& names,
                   const std::vector<local_link>& links);
-  void place(number c, number attribute, const step_up& up);
+  void index_contexts(size_t width);
 
   scratch_map class_;  // context and name: its class
   scratch_map at_;     // context and name: its place in tree_
   std::vector<step_up> tree_;
+  std::vector<name_classes::link> links_;
+  scratch_map names_at_;         // context: where its names begin
+  std::vector<number> names_;    // per context, its names, then their count
+  std::vector<number> first_context_, contexts_;  // per name, its contexts
   bool any_ = false;
 };
 

@@ -30,6 +30,7 @@ void preservation_test::needed_steps(number dependency,
     kept[k] = true;
     if (step.node == kLinked) {
       need(step.cause);
+      if (step.under != kNone) need(step.under);
     } else if (step.node == kNone) {
       for (number attribute : rules_.key(step.cause)) need(attribute);
     } else {

@@ -214,19 +214,20 @@ void preservation_test::derive_along_links(std::span<const number> left) {
     const auto linked = classes_->any()
                             ? std::find_if(left.begin(), left.end(), in_class)
                             : left.end();
-    number from, c;
+    number from, under = kNone;
     if (linked != left.end()) {
       from = *linked;
       classes_->path(from, attribute, path_);
     } else {
-      in_context_class(left, attribute, c, from);
-      contexts_->path(c, from, attribute, path_);
+      in_context_class(left, attribute, under, from);
+      contexts_->path(under, from, attribute, path_);
     }
     work_.names += left.size() + path_.size();
     number cause = from;
     for (const name_classes::link& step : path_) {
       if (!derived_.contains(step.attribute))
-        derive(step.attribute, {step.schema, step.attribute, kLinked, cause});
+        derive(step.attribute,
+               {step.schema, step.attribute, kLinked, cause, under});
       cause = step.attribute;
     }
   }
@@ -246,7 +247,8 @@ bool preservation_test::apply_rules() {
   return wanted_left_ == 0;
 }
 
-// The names linked to attribute join Z. False when the right side is then
+// The names linked to attribute, also under names of Z, and those linked
+// under attribute to names of Z, join Z. False when the right side is then
 // derived.
 bool preservation_test::follow_links(number attribute) {
   if (!classes_) return true;
@@ -254,6 +256,32 @@ bool preservation_test::follow_links(number attribute) {
     ++work_.dependencies;
     if (derived_.contains(l.attribute)) continue;
     derive(l.attribute, {l.schema, l.attribute, kLinked, attribute});
+    if (wanted_left_ == 0) return false;
+  }
+  if (!contexts_->any()) return true;
+  // Its links under the names of Z, and, as a name of Z, the links under it
+  // of the names of Z.
+  for (number c : contexts_->contexts_of(attribute)) {
+    ++work_.dependencies;
+    if (derived_.contains(c) && !follow_links_under(c, attribute))
+      return false;
+  }
+  for (number a : contexts_->names_under(attribute)) {
+    ++work_.dependencies;
+    if (derived_.contains(a) && !follow_links_under(attribute, a))
+      return false;
+  }
+  return true;
+}
+
+// The names linked to attribute under context join Z. False when the right
+// side is then derived.
+bool preservation_test::follow_links_under(number context, number attribute) {
+  for (const name_classes::link& l : contexts_->links(context, attribute)) {
+    ++work_.dependencies;
+    if (derived_.contains(l.attribute)) continue;
+    derive(l.attribute,
+           {l.schema, l.attribute, kLinked, attribute, context});
     if (wanted_left_ == 0) return false;
   }
   return true;

@@ -47,9 +47,10 @@ class preservation_test {
   // A name joining the derived set: the schema whose closure added it, and
   // how: reached in node through the closing dependency cause; when node is
   // kNone, by the rule cause; when node is kLinked, from the name cause,
-  // which the schema links it to.
+  // which the schema links it to, under the name under if that is not kNone.
   struct joined {
     number schema, attribute, node, cause;
+    number under = kNone;  // linked: the name the link is under, if any
   };
   static constexpr number kLinked = kNone - 1;
 
@@ -117,6 +118,7 @@ class preservation_test {
   void derive_along_links(std::span<const number> left);
   bool apply_rules();
   bool follow_links(number attribute);
+  bool follow_links_under(number context, number attribute);
   bool fire(number rule);
   bool grow_for_the_right_side();
   bool grow_from_the_bound();

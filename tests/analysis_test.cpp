@@ -560,6 +560,18 @@ TEST(Keep, FiresTheLongWholeRuleThatAnswersASchema) {
   expect_in_line_order(input);
 }
 
+// x0, x1, x2 derive each other under c, which a test of a,x0 derives first
+// through a->c: the shown derivation must keep that step, or the links
+// under c add nothing when it is replayed.
+TEST(Keep, ShowsHowTheNameALinkIsUnderWasDerived) {
+  decomposition d;
+  dependency_map map;
+  ASSERT_TRUE(read_input("a,c\nc,x0,x1\nc,x1,x2\nc,x2,x0\n\n"
+                         "a->c\nc,x0->x1\nc,x1->x2\nc,x2->x0\na,x0->x2\n",
+                         d, map));
+  expect_explained(d, map);
+}
+
 // Small inputs on which an earlier engine went wrong. In the first, two
 // schemas share the left side's name "a b": {a b, C} takes the shared
 // closure of {a b}, and {a b, Z, M}, whose part also holds Z, goes on from
