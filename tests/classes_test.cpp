@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "contexts.h"
+#include "definition.h"
 #include "graph.h"
 #include "reading.h"
 
@@ -113,6 +116,121 @@ TEST(Classes, JoinNamesOfASchemaThatDeriveEachOtherAlone) {
     classes.expect_a_forest();
     classes.expect_ways();
   }
+}
+
+// Classes under a name, as text: "c: a b" is whether a and b are in one
+// class under c.
+class contexts_of {
+ public:
+  explicit contexts_of(const std::string& text)
+      : in_(read_input_text(text, "input")), graph_(in_.model),
+        contexts_(graph_) {}
+
+  number named(const std::string& name) const {
+    number a = kNone;
+    EXPECT_TRUE(in_.model.names.find(name, a)) << name;
+    return a;
+  }
+
+  bool together(const std::string& triple) const {
+    const size_t colon = triple.find(": "), blank = triple.rfind(' ');
+    const number c = named(triple.substr(0, colon));
+    const number k =
+        contexts_.class_of(c, named(triple.substr(colon + 2, blank - colon - 2)));
+    return k != kNone && k == contexts_.class_of(c, named(triple.substr(blank + 1)));
+  }
+
+  // Every way between two names of a class under c goes link by link, each
+  // link in a schema that holds c and both its names.
+  void expect_ways() const {
+    std::vector<name_classes::link> steps;
+    for (number c = 0; c < graph_.name_count(); ++c)
+      for (number a = 0; a < graph_.name_count(); ++a)
+        for (number b = 0; b < graph_.name_count(); ++b) {
+          const number k = contexts_.class_of(c, a);
+          if (k == kNone || k != contexts_.class_of(c, b)) continue;
+          contexts_.path(c, a, b, steps);
+          number at = a;
+          for (const name_classes::link& step : steps) {
+            EXPECT_TRUE(graph_.holds(step.schema, c) &&
+                        graph_.holds(step.schema, at) &&
+                        graph_.holds(step.schema, step.attribute));
+            at = step.attribute;
+          }
+          EXPECT_EQ(at, b);
+        }
+  }
+
+  const input& in() const { return in_; }
+  const context_classes& contexts() const { return contexts_; }
+
+ private:
+  input in_;
+  dependency_graph graph_;
+  context_classes contexts_;
+};
+
+TEST(Classes, UnderANameJoinNamesThatLeadToEachOtherWithIt) {
+  const classes_case cases[] = {
+      // A cycle under c, in schemas that hold c: one class, though no schema
+      // holds the dependencies.
+      {"c,a,b\nc,b,d\n\nc,a->b\nc,b->d\nc,d->a\n",
+       {"c: a b", "c: b d", "c: a d"},
+       {}},
+      // A schema without c links nothing, and one way is not enough.
+      {"a,b\nc,b,d\n\nc,a->b\nc,b->d\nc,d->a\n", {"c: b d"}, {"c: a b"}},
+      {"c,a,b\n\nc,a->b\n", {}, {"c: a b"}},
+      // Under the other name of the left sides, c leads nowhere.
+      {"c,a,b\n\nc,a->b\nc,b->a\n", {"c: a b"}, {"a: c b", "b: c a"}},
+      // A left side of three names makes no class.
+      {"c,a,b\n\nc,a,e->b\nc,b->a\n", {}, {"c: a b"}},
+  };
+  for (const classes_case& c : cases) {
+    SCOPED_TRACE(c.input);
+    const contexts_of contexts(c.input);
+    for (const std::string& triple : c.together)
+      EXPECT_TRUE(contexts.together(triple)) << triple;
+    for (const std::string& triple : c.apart)
+      EXPECT_FALSE(contexts.together(triple)) << triple;
+    contexts.expect_ways();
+  }
+}
+
+// On random inputs of two-name left sides, every class under c holds only
+// names of which the passes derive each from c and any other.
+TEST(Classes, UnderANameHoldOnlyWhatThePassesDerive) {
+  std::mt19937 random(20261209);
+  const char* names[] = {"c", "a", "b", "d", "e", "f"};
+  const auto pick = [&] { return std::string(names[random() % 6]); };
+  int classes = 0;
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    // Most schemas and left sides hold c, so that classes under it form.
+    for (int s = 0; s < 5; ++s)
+      text += (s < 4 ? "c" : pick()) + "," + pick() + "," + pick() + "\n";
+    text += "\n";
+    for (int d = 0; d < 8; ++d)
+      text += (d < 6 ? "c" : pick()) + "," + pick() + "->" + pick() + "\n";
+    decomposition schemas;
+    dependency_map map;
+    ASSERT_TRUE(read_input(text, schemas, map));
+    const contexts_of contexts(text);
+    const numbered_input& model = contexts.in().model;
+    for (number c = 0; c < model.names.size(); ++c)
+      for (number a = 0; a < model.names.size(); ++a)
+        for (number b = 0; b < model.names.size(); ++b) {
+          const number k = contexts.contexts().class_of(c, a);
+          if (k == kNone || a == b || k != contexts.contexts().class_of(c, b))
+            continue;
+          ++classes;
+          const std::string c_a = std::string(model.names.name(c)) + "," +
+                                  std::string(model.names.name(a));
+          EXPECT_TRUE(derived_by_passes(schemas, map, schema(c_a))
+                          .contains(schema(model.names.name(b))))
+              << text << "under " << c_a;
+        }
+  }
+  EXPECT_GT(classes, 100);
 }
 
 }  // namespace
