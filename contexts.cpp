@@ -1,9 +1,8 @@
 #include "contexts.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
-
-#include "classes.h"
 
 namespace {
 
@@ -12,28 +11,72 @@ struct edge {
   number context, from, to;
 };
 
-// The edges of the two-name dependencies of model, grouped by context.
-std::vector<edge> context_edges(const numbered_input& model) {
+uint64_t hash_of(std::span<const number> names) {
+  uint64_t hash = 14695981039346656037u;
+  for (number name : names) hash = (hash ^ name) * 1099511628211u;
+  return hash;
+}
+
+}  // namespace
+
+number context_classes::find(std::span<const number> names) const {
+  for (uint64_t hash = hash_of(names);; ++hash) {  // on a collision, the next
+    const number* known = contexts_.find(hash);
+    if (known == nullptr) return kNone;
+    const std::span<const number> other = names_of(*known);
+    if (std::equal(names.begin(), names.end(), other.begin(), other.end()))
+      return *known;
+  }
+}
+
+number context_classes::intern(std::span<const number> names) {
+  for (uint64_t hash = hash_of(names);; ++hash) {
+    const auto [slot, added] =
+        contexts_.add(hash, static_cast<number>(first_name_.size() - 1));
+    if (added) {
+      names_.insert(names_.end(), names.begin(), names.end());
+      first_name_.push_back(static_cast<number>(names_.size()));
+      return *slot;
+    }
+    const std::span<const number> other = names_of(*slot);
+    if (std::equal(names.begin(), names.end(), other.begin(), other.end()))
+      return *slot;
+  }
+}
+
+number context_classes::context_of(std::span<const number> names) const {
+  return names.empty() || names.size() > kMostNames ? kNone : find(names);
+}
+
+bool context_classes::holds_all(const dependency_graph& graph, number s,
+                                number context) const {
+  for (number name : names_of(context))
+    if (!graph.holds(s, name)) return false;
+  return true;
+}
+
+context_classes::context_classes(const dependency_graph& graph) {
+  // The edges of the left sides of two to four names, under each context
+  // that one of their names leaves.
+  const numbered_input& model = graph.model();
   std::vector<edge> edges;
+  std::vector<number> rest;
   for (size_t d = 0; d < model.left.size(); ++d) {
     const std::span<const number> left = model.left[d];
-    if (left.size() != 2) continue;
-    for (number to : model.right[d]) {
-      if (to == left[0] || to == left[1]) continue;
-      edges.push_back({left[0], left[1], to});
-      edges.push_back({left[1], left[0], to});
+    if (left.size() < 2 || left.size() > kMostNames + 1) continue;
+    for (number from : left) {
+      rest.clear();
+      for (number name : left)
+        if (name != from) rest.push_back(name);
+      const number context = intern(rest);
+      for (number to : model.right[d])
+        if (!std::binary_search(left.begin(), left.end(), to))
+          edges.push_back({context, from, to});
     }
   }
   std::sort(edges.begin(), edges.end(), [](const edge& a, const edge& b) {
     return a.context != b.context ? a.context < b.context : a.from < b.from;
   });
-  return edges;
-}
-
-}  // namespace
-
-context_classes::context_classes(const dependency_graph& graph) {
-  const std::vector<edge> edges = context_edges(graph.model());
   long long budget = 4 * static_cast<long long>(graph.size()) + 4096;
   scratch_map local;  // name: its number among the context's names
   std::vector<number> names, first_edge, targets, first, class_id;
@@ -72,14 +115,22 @@ context_classes::context_classes(const dependency_graph& graph) {
     const std::vector<number> component =
         strong_components(n, first_edge, targets, count);
     if (count == n) continue;  // no two names lead to each other
-    // Within each schema that holds c, every name is linked to the first
-    // name of its component there.
+    // Within each schema that holds the context, every name is linked to
+    // the first name of its component there. The schemas are those of the
+    // context's rarest name that hold the others too.
+    const std::span<const number> held = names_of(c);
+    const number rarest = *std::min_element(
+        held.begin(), held.end(), [&](number a, number b) {
+          return graph.containing(a).size() < graph.containing(b).size();
+        });
     union_find sets(n);
     std::vector<bool> linked(n, false);
     links.clear();
     seen = marks(count);
     first.resize(count);
-    for (number s : graph.containing(c)) {
+    for (number s : graph.containing(rarest)) {
+      budget -= static_cast<long long>(held.size());
+      if (!holds_all(graph, s, c)) continue;
       const std::span<const number> members = graph.members(s);
       budget -= static_cast<long long>(members.size());
       if (budget <= 0) break;
@@ -108,50 +159,6 @@ context_classes::context_classes(const dependency_graph& graph) {
     root_trees(c, names, links);
   }
   index_contexts(graph.name_count());
-}
-
-// Lists, per context, its names in a class, and per name the contexts it is
-// in a class under.
-void context_classes::index_contexts(size_t width) {
-  std::vector<std::pair<number, number>> pairs;  // name, context
-  at_.keep_if([&](uint64_t key, number&) {
-    pairs.push_back({static_cast<number>(key), static_cast<number>(key >> 32)});
-    return true;
-  });
-  std::sort(pairs.begin(), pairs.end());
-  first_context_.assign(width + 1, 0);
-  for (const auto& [name, context] : pairs) {
-    ++first_context_[name + 1];
-    contexts_.push_back(context);
-  }
-  for (size_t a = 0; a < width; ++a) first_context_[a + 1] += first_context_[a];
-  std::sort(pairs.begin(), pairs.end(), [](const auto& x, const auto& y) {
-    return x.second != y.second ? x.second < y.second : x.first < y.first;
-  });
-  for (size_t i = 0; i < pairs.size();) {
-    const number context = pairs[i].second;
-    *names_at_.add(context).first = static_cast<number>(names_.size());
-    const size_t count_at = names_.size();
-    names_.push_back(0);
-    for (; i < pairs.size() && pairs[i].second == context; ++i) {
-      names_.push_back(pairs[i].first);
-      ++names_[count_at];
-    }
-  }
-}
-
-std::span<const name_classes::link> context_classes::links(
-    number context, number attribute) const {
-  const number* at = at_.find(pair_key(context, attribute));
-  if (at == nullptr) return {};
-  const step_up& x = tree_[*at];
-  return {links_.data() + x.first_link, x.link_count};
-}
-
-std::span<const number> context_classes::names_under(number context) const {
-  const number* at = names_at_.find(context);
-  if (at == nullptr) return {};
-  return {names_.data() + *at + 1, names_[*at]};
 }
 
 // Roots each tree of links under c at its first name, as name_classes does:
@@ -202,6 +209,58 @@ void context_classes::root_trees(number c, const std::vector<number>& names,
       }
     }
   }
+}
+
+// Lists, per context, its names in a class, and per name the contexts it is
+// in a class under and the contexts with classes whose names hold it.
+void context_classes::index_contexts(size_t width) {
+  std::vector<std::pair<number, number>> pairs;  // name, context
+  at_.keep_if([&](uint64_t key, number&) {
+    pairs.push_back({static_cast<number>(key), static_cast<number>(key >> 32)});
+    return true;
+  });
+  std::vector<std::pair<number, number>> holding;  // name, context
+  const auto by_name = [&](std::vector<std::pair<number, number>>& list,
+                           std::vector<number>& first,
+                           std::vector<number>& contexts) {
+    std::sort(list.begin(), list.end());
+    first.assign(width + 1, 0);
+    for (const auto& [name, context] : list) {
+      ++first[name + 1];
+      contexts.push_back(context);
+    }
+    for (size_t a = 0; a < width; ++a) first[a + 1] += first[a];
+  };
+  std::sort(pairs.begin(), pairs.end(), [](const auto& x, const auto& y) {
+    return x.second != y.second ? x.second < y.second : x.first < y.first;
+  });
+  for (size_t i = 0; i < pairs.size();) {
+    const number context = pairs[i].second;
+    *members_at_.add(context).first = static_cast<number>(members_.size());
+    const size_t count_at = members_.size();
+    members_.push_back(0);
+    for (; i < pairs.size() && pairs[i].second == context; ++i) {
+      members_.push_back(pairs[i].first);
+      ++members_[count_at];
+    }
+    for (number name : names_of(context)) holding.push_back({name, context});
+  }
+  by_name(pairs, first_under_, under_);
+  by_name(holding, first_with_, with_);
+}
+
+std::span<const name_classes::link> context_classes::links(
+    number context, number attribute) const {
+  const number* at = at_.find(pair_key(context, attribute));
+  if (at == nullptr) return {};
+  const step_up& x = tree_[*at];
+  return {links_.data() + x.first_link, x.link_count};
+}
+
+std::span<const number> context_classes::names_under(number context) const {
+  const number* at = members_at_.find(context);
+  if (at == nullptr) return {};
+  return {members_.data() + *at + 1, members_[*at]};
 }
 
 void context_classes::path(number c, number from, number to,

@@ -30,7 +30,8 @@ void preservation_test::needed_steps(number dependency,
     kept[k] = true;
     if (step.node == kLinked) {
       need(step.cause);
-      if (step.under != kNone) need(step.under);
+      if (step.under != kNone)
+        for (number name : contexts_->names_of(step.under)) need(name);
     } else if (step.node == kNone) {
       for (number attribute : rules_.key(step.cause)) need(attribute);
     } else {

@@ -182,22 +182,37 @@ bool preservation_test::within_classes(std::span<const number> left) {
       });
 }
 
-// True when, under some name c of left, attribute is in the class of
-// another name of left, from; gives both.
+// True when, under one name of left or under all of left but one,
+// attribute is in the class of another name of left, from; gives that
+// context in under.
 bool preservation_test::in_context_class(std::span<const number> left,
-                                         number attribute, number& c,
+                                         number attribute, number& under,
                                          number& from) {
-  for (number context : left) {
+  const auto in_class_of = [&](number context, number a) {
+    if (context == kNone) return false;
     const number k = contexts_->class_of(context, attribute);
+    if (k == kNone || contexts_->class_of(context, a) != k) return false;
+    under = context;
+    from = a;
+    return true;
+  };
+  for (number c : left) {
+    const number context = contexts_->context_of({&c, 1});
     ++work_.dependencies;
-    if (k == kNone) continue;
+    if (context == kNone || contexts_->class_of(context, attribute) == kNone)
+      continue;
     work_.dependencies += left.size();
     for (number a : left)
-      if (a != context && contexts_->class_of(context, a) == k) {
-        c = context;
-        from = a;
-        return true;
-      }
+      if (a != c && in_class_of(context, a)) return true;
+  }
+  if (left.size() < 3 || left.size() > context_classes::kMostNames + 1)
+    return false;
+  for (number a : left) {
+    rest_.clear();
+    for (number b : left)
+      if (b != a) rest_.push_back(b);
+    work_.dependencies += left.size();
+    if (in_class_of(contexts_->context_of(rest_), a)) return true;
   }
   return false;
 }
@@ -259,19 +274,28 @@ bool preservation_test::follow_links(number attribute) {
     if (wanted_left_ == 0) return false;
   }
   if (!contexts_->any()) return true;
-  // Its links under the names of Z, and, as a name of Z, the links under it
-  // of the names of Z.
-  for (number c : contexts_->contexts_of(attribute)) {
-    ++work_.dependencies;
-    if (derived_.contains(c) && !follow_links_under(c, attribute))
+  // Its links under the contexts that Z holds, and, when it completes a
+  // context in Z, the links under that context of the names of Z.
+  for (number context : contexts_->contexts_of(attribute))
+    if (holds_context(context) && !follow_links_under(context, attribute))
       return false;
-  }
-  for (number a : contexts_->names_under(attribute)) {
-    ++work_.dependencies;
-    if (derived_.contains(a) && !follow_links_under(attribute, a))
-      return false;
+  for (number context : contexts_->contexts_with(attribute)) {
+    if (!holds_context(context)) continue;
+    for (number a : contexts_->names_under(context)) {
+      ++work_.dependencies;
+      if (derived_.contains(a) && !follow_links_under(context, a))
+        return false;
+    }
   }
   return true;
+}
+
+// True when Z holds every name of context.
+bool preservation_test::holds_context(number context) {
+  const std::span<const number> names = contexts_->names_of(context);
+  work_.dependencies += names.size();
+  return std::all_of(names.begin(), names.end(),
+                     [&](number a) { return derived_.contains(a); });
 }
 
 // The names linked to attribute under context join Z. False when the right

@@ -47,10 +47,11 @@ class preservation_test {
   // A name joining the derived set: the schema whose closure added it, and
   // how: reached in node through the closing dependency cause; when node is
   // kNone, by the rule cause; when node is kLinked, from the name cause,
-  // which the schema links it to, under the name under if that is not kNone.
+  // which the schema links it to, under the context under (contexts.h) if
+  // that is not kNone.
   struct joined {
     number schema, attribute, node, cause;
-    number under = kNone;  // linked: the name the link is under, if any
+    number under = kNone;  // linked: the context the link is under, if any
   };
   static constexpr number kLinked = kNone - 1;
 
@@ -119,6 +120,7 @@ class preservation_test {
   bool apply_rules();
   bool follow_links(number attribute);
   bool follow_links_under(number context, number attribute);
+  bool holds_context(number context);
   bool fire(number rule);
   bool grow_for_the_right_side();
   bool grow_from_the_bound();
@@ -201,6 +203,7 @@ class preservation_test {
   std::vector<number> to_fire_;  // whole rules that answered, to be fired
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
   std::vector<name_classes::link> path_;  // a way along links
+  std::vector<number> rest_;              // a left side but one name
   marks traced_, picked_;
   size_t state_limit_;
   std::vector<joined>* trace_ = nullptr;

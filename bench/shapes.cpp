@@ -655,6 +655,24 @@ std::string cycle_under_a_name(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// The cycle under two names: c,d,x_i -> x_i+1 and schemas {c, d, x_i,
+// x_i+3}; as above, a test walks the cycle three names at a time unless the
+// names are known to derive each other under c and d together.
+std::string cycle_under_two_names(int n, bool lost, unsigned seed) {
+  int names = std::max(4, n);
+  if (names % 3 == 0) ++names;
+  input in;
+  for (int i = 0; i < names; ++i)
+    in.schema("c,d," + name("x", i) + "," + name("x", (i + 3) % names));
+  for (int i = 0; i < names; ++i)
+    in.dependency("c,d," + name("x", i), name("x", (i + 1) % names));
+  if (lost) {
+    in.schema("lost");
+    in.dependency("c,d," + name("x", 0) + "," + name("x", 1), "lost");
+  }
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -701,6 +719,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        wide_cycle, 100'000},
       {"cycle under a name", "a cycle whose every step needs one name more",
        cycle_under_a_name, 100'000},
+      {"under two names", "a cycle whose every step needs two names more",
+       cycle_under_two_names, 100'000},
   };
   return shapes;
 }

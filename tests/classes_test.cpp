@@ -134,7 +134,16 @@ class contexts_of {
 
   bool together(const std::string& triple) const {
     const size_t colon = triple.find(": "), blank = triple.rfind(' ');
-    const number c = named(triple.substr(0, colon));
+    std::vector<number> names;
+    const std::string context = triple.substr(0, colon);
+    for (size_t at = 0; at <= context.size();) {
+      const size_t comma = std::min(context.find(',', at), context.size());
+      names.push_back(named(context.substr(at, comma - at)));
+      at = comma + 1;
+    }
+    std::sort(names.begin(), names.end());
+    const number c = contexts_.context_of(names);
+    if (c == kNone) return false;
     const number k =
         contexts_.class_of(c, named(triple.substr(colon + 2, blank - colon - 2)));
     return k != kNone && k == contexts_.class_of(c, named(triple.substr(blank + 1)));
@@ -144,7 +153,7 @@ class contexts_of {
   // link in a schema that holds c and both its names.
   void expect_ways() const {
     std::vector<name_classes::link> steps;
-    for (number c = 0; c < graph_.name_count(); ++c)
+    for (number c = 0; c < contexts_.context_count(); ++c)
       for (number a = 0; a < graph_.name_count(); ++a)
         for (number b = 0; b < graph_.name_count(); ++b) {
           const number k = contexts_.class_of(c, a);
@@ -152,8 +161,9 @@ class contexts_of {
           contexts_.path(c, a, b, steps);
           number at = a;
           for (const name_classes::link& step : steps) {
-            EXPECT_TRUE(graph_.holds(step.schema, c) &&
-                        graph_.holds(step.schema, at) &&
+            for (number name : contexts_.names_of(c))
+              EXPECT_TRUE(graph_.holds(step.schema, name));
+            EXPECT_TRUE(graph_.holds(step.schema, at) &&
                         graph_.holds(step.schema, step.attribute));
             at = step.attribute;
           }
@@ -182,8 +192,9 @@ TEST(Classes, UnderANameJoinNamesThatLeadToEachOtherWithIt) {
       {"c,a,b\n\nc,a->b\n", {}, {"c: a b"}},
       // Under the other name of the left sides, c leads nowhere.
       {"c,a,b\n\nc,a->b\nc,b->a\n", {"c: a b"}, {"a: c b", "b: c a"}},
-      // A left side of three names makes no class.
+      // A left side of three names leads under the other two.
       {"c,a,b\n\nc,a,e->b\nc,b->a\n", {}, {"c: a b"}},
+      {"c,e,a,b\n\nc,a,e->b\nc,b,e->a\n", {"c,e: a b"}, {"c: a b"}},
   };
   for (const classes_case& c : cases) {
     SCOPED_TRACE(c.input);
@@ -210,21 +221,23 @@ TEST(Classes, UnderANameHoldOnlyWhatThePassesDerive) {
       text += (s < 4 ? "c" : pick()) + "," + pick() + "," + pick() + "\n";
     text += "\n";
     for (int d = 0; d < 8; ++d)
-      text += (d < 6 ? "c" : pick()) + "," + pick() + "->" + pick() + "\n";
+      text += (d < 6 ? "c" : pick()) + "," + pick() +
+              (d % 3 == 2 ? "," + pick() : "") + "->" + pick() + "\n";
     decomposition schemas;
     dependency_map map;
     ASSERT_TRUE(read_input(text, schemas, map));
     const contexts_of contexts(text);
     const numbered_input& model = contexts.in().model;
-    for (number c = 0; c < model.names.size(); ++c)
+    for (number c = 0; c < contexts.contexts().context_count(); ++c)
       for (number a = 0; a < model.names.size(); ++a)
         for (number b = 0; b < model.names.size(); ++b) {
           const number k = contexts.contexts().class_of(c, a);
           if (k == kNone || a == b || k != contexts.contexts().class_of(c, b))
             continue;
           ++classes;
-          const std::string c_a = std::string(model.names.name(c)) + "," +
-                                  std::string(model.names.name(a));
+          std::string c_a(model.names.name(a));
+          for (number name : contexts.contexts().names_of(c))
+            c_a += "," + std::string(model.names.name(name));
           EXPECT_TRUE(derived_by_passes(schemas, map, schema(c_a))
                           .contains(schema(model.names.name(b))))
               << text << "under " << c_a;
