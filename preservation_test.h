@@ -112,15 +112,7 @@ class preservation_test {
   result verified(number dependency);
   void start_closures();
   void derive_only(std::span<const number> left);
-  void make_classes();
-  bool within_classes(std::span<const number> left);
-  bool in_context_class(std::span<const number> left, number attribute,
-                        number& c, number& from);
-  void derive_along_links(std::span<const number> left);
   bool apply_rules();
-  bool follow_links(number attribute);
-  bool follow_links_under(number context, number attribute);
-  bool holds_context(number context);
   bool fire(number rule);
   bool grow_for_the_right_side();
   bool grow_from_the_bound();
@@ -144,6 +136,16 @@ class preservation_test {
   void grow(number s, number attribute);
   number own_node(number s, number parent);
   void leave(number n);
+
+  // links.cpp: the classes in a test.
+  void make_classes();
+  bool within_classes(std::span<const number> left);
+  bool in_context_class(std::span<const number> left, number attribute,
+                        number& c, number& from);
+  void derive_along_links(std::span<const number> left);
+  bool follow_links(number attribute);
+  bool follow_links_under(number context, number attribute);
+  bool holds_context(number context);
 
   // memory.cpp: what a test leaves for the next.
   bool answered_by_memory(number s);

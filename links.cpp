@@ -1,0 +1,157 @@
+// The classes in a test (classes.h, contexts.h): the verdicts they decide
+// at once, the way along their links that a trace shows, and the names a
+// derived set takes in with each name that joins it.
+//
+// What it keeps true: a name joins Z by a link only when Z holds the name
+// at its other end and, for a link under a context, every name of the
+// context; a traced step of such a link names both.
+//
+// What it costs: a look per name of the right side (per pair of names of a
+// left side of at most kContextLeft names, for the contexts); a way along
+// links its length; per name that joins Z, its links and contexts, and once
+// per context that Z comes to hold, the names of its classes.
+#include <algorithm>
+
+#include "preservation_test.h"
+
+void preservation_test::make_classes() {
+  classes_.emplace(graph_);
+  contexts_.emplace(graph_);
+}
+
+// True when every name of the right side not yet derived is in the class of
+// a name of the left side, or in its class under another name of the left
+// side: Z takes in those classes whole.
+bool preservation_test::within_classes(std::span<const number> left) {
+  const bool classes = classes_ && classes_->any();
+  const bool contexts =
+      contexts_ && contexts_->any() && left.size() <= kContextLeft;
+  if (!classes && !contexts) return false;
+  if (classes) {
+    left_classes_.clear();
+    for (number attribute : left)
+      left_classes_.mark(classes_->class_of(attribute));
+  }
+  work_.dependencies += left.size() + wanted_.size();
+  return std::all_of(
+      wanted_.members().begin(), wanted_.members().end(), [&](number a) {
+        number c, from;
+        return (classes && left_classes_.marked(classes_->class_of(a))) ||
+               (contexts && in_context_class(left, a, c, from));
+      });
+}
+
+// True when, under one name of left or under all of left but one,
+// attribute is in the class of another name of left, from; gives that
+// context in under.
+bool preservation_test::in_context_class(std::span<const number> left,
+                                         number attribute, number& under,
+                                         number& from) {
+  const auto in_class_of = [&](number context, number a) {
+    if (context == kNone) return false;
+    const number k = contexts_->class_of(context, attribute);
+    if (k == kNone || contexts_->class_of(context, a) != k) return false;
+    under = context;
+    from = a;
+    return true;
+  };
+  for (number c : left) {
+    const number context = contexts_->context_of({&c, 1});
+    ++work_.dependencies;
+    if (context == kNone || contexts_->class_of(context, attribute) == kNone)
+      continue;
+    work_.dependencies += left.size();
+    for (number a : left)
+      if (a != c && in_class_of(context, a)) return true;
+  }
+  if (left.size() < 3 || left.size() > context_classes::kMostNames + 1)
+    return false;
+  for (number a : left) {
+    rest_.clear();
+    for (number b : left)
+      if (b != a) rest_.push_back(b);
+    work_.dependencies += left.size();
+    if (in_class_of(contexts_->context_of(rest_), a)) return true;
+  }
+  return false;
+}
+
+// The right side lies in the classes of the left side: each of its names
+// joins Z along the links from the name of the left side in its class, so
+// that a trace shows only the way to it.
+void preservation_test::derive_along_links(std::span<const number> left) {
+  for (number attribute : wanted_.members()) {
+    if (derived_.contains(attribute)) continue;
+    const auto in_class = [&](number a) {
+      return classes_->class_of(a) == classes_->class_of(attribute);
+    };
+    const auto linked = classes_->any()
+                            ? std::find_if(left.begin(), left.end(), in_class)
+                            : left.end();
+    number from, under = kNone;
+    if (linked != left.end()) {
+      from = *linked;
+      classes_->path(from, attribute, path_);
+    } else {
+      in_context_class(left, attribute, under, from);
+      contexts_->path(under, from, attribute, path_);
+    }
+    work_.names += left.size() + path_.size();
+    number cause = from;
+    for (const name_classes::link& step : path_) {
+      if (!derived_.contains(step.attribute))
+        derive(step.attribute,
+               {step.schema, step.attribute, kLinked, cause, under});
+      cause = step.attribute;
+    }
+  }
+}
+
+// The names linked to attribute, also under names of Z, and those linked
+// under attribute to names of Z, join Z. False when the right side is then
+// derived.
+bool preservation_test::follow_links(number attribute) {
+  if (!classes_) return true;
+  for (const name_classes::link& l : classes_->links(attribute)) {
+    ++work_.dependencies;
+    if (derived_.contains(l.attribute)) continue;
+    derive(l.attribute, {l.schema, l.attribute, kLinked, attribute});
+    if (wanted_left_ == 0) return false;
+  }
+  if (!contexts_->any()) return true;
+  // Its links under the contexts that Z holds, and, when it completes a
+  // context in Z, the links under that context of the names of Z.
+  for (number context : contexts_->contexts_of(attribute))
+    if (holds_context(context) && !follow_links_under(context, attribute))
+      return false;
+  for (number context : contexts_->contexts_with(attribute)) {
+    if (!holds_context(context)) continue;
+    for (number a : contexts_->names_under(context)) {
+      ++work_.dependencies;
+      if (derived_.contains(a) && !follow_links_under(context, a))
+        return false;
+    }
+  }
+  return true;
+}
+
+// True when Z holds every name of context.
+bool preservation_test::holds_context(number context) {
+  const std::span<const number> names = contexts_->names_of(context);
+  work_.dependencies += names.size();
+  return std::all_of(names.begin(), names.end(),
+                     [&](number a) { return derived_.contains(a); });
+}
+
+// The names linked to attribute under context join Z. False when the right
+// side is then derived.
+bool preservation_test::follow_links_under(number context, number attribute) {
+  for (const name_classes::link& l : contexts_->links(context, attribute)) {
+    ++work_.dependencies;
+    if (derived_.contains(l.attribute)) continue;
+    derive(l.attribute,
+           {l.schema, l.attribute, kLinked, attribute, context});
+    if (wanted_left_ == 0) return false;
+  }
+  return true;
+}
