@@ -20,7 +20,7 @@ void preservation_test::make_classes() {
 }
 
 // True when every name of the right side not yet derived is in the class of
-// a name of the left side, or in its class under another name of the left
+// a name of the left side, or in its class under other names of the left
 // side: Z takes in those classes whole.
 bool preservation_test::within_classes(std::span<const number> left) {
   const bool classes = classes_ && classes_->any();

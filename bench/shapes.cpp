@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <numeric>
 #include <random>
 
 namespace {
@@ -636,41 +637,34 @@ std::string wide_cycle(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
-// A cycle c,x_i -> x_i+1 under a name c that every schema {c, x_i, x_i+2}
-// holds: no dependency lies in one schema, and every test walks the whole
-// cycle two names at a time, unless the names are known to derive each
-// other under c. The lost input also asks for a name that a schema of its
-// own holds and nothing derives.
-std::string cycle_under_a_name(int n, bool lost, unsigned seed) {
-  const int names = std::max(3, n) | 1;
+// A cycle under the names shared, "c," or "c,d,": shared x_i -> x_i+1, and
+// schemas {shared, x_i, x_i+step}, with step prime to the number of names.
+// No dependency lies in one schema, and every test walks the whole cycle
+// step names at a time, unless the names are known to derive each other
+// under the shared names. The lost input also asks for a name that a schema
+// of its own holds and nothing derives.
+std::string cycle_under(const std::string& shared, int step, int n,
+                        bool lost, unsigned seed) {
+  int names = std::max(step + 1, n);
+  while (std::gcd(names, step) != 1) ++names;
   input in;
   for (int i = 0; i < names; ++i)
-    in.schema("c," + name("x", i) + "," + name("x", (i + 2) % names));
+    in.schema(shared + name("x", i) + "," + name("x", (i + step) % names));
   for (int i = 0; i < names; ++i)
-    in.dependency("c," + name("x", i), name("x", (i + 1) % names));
+    in.dependency(shared + name("x", i), name("x", (i + 1) % names));
   if (lost) {
     in.schema("lost");
-    in.dependency("c," + name("x", 0) + "," + name("x", 1), "lost");
+    in.dependency(shared + name("x", 0) + "," + name("x", 1), "lost");
   }
   return in.text(seed);
 }
 
-// The cycle under two names: c,d,x_i -> x_i+1 and schemas {c, d, x_i,
-// x_i+3}; as above, a test walks the cycle three names at a time unless the
-// names are known to derive each other under c and d together.
+std::string cycle_under_a_name(int n, bool lost, unsigned seed) {
+  return cycle_under("c,", 2, n, lost, seed);
+}
+
 std::string cycle_under_two_names(int n, bool lost, unsigned seed) {
-  int names = std::max(4, n);
-  if (names % 3 == 0) ++names;
-  input in;
-  for (int i = 0; i < names; ++i)
-    in.schema("c,d," + name("x", i) + "," + name("x", (i + 3) % names));
-  for (int i = 0; i < names; ++i)
-    in.dependency("c,d," + name("x", i), name("x", (i + 1) % names));
-  if (lost) {
-    in.schema("lost");
-    in.dependency("c,d," + name("x", 0) + "," + name("x", 1), "lost");
-  }
-  return in.text(seed);
+  return cycle_under("c,d,", 3, n, lost, seed);
 }
 
 }  // namespace
