@@ -72,13 +72,16 @@ dependency_graph::dependency_graph(const numbered_input& model)
   std::vector<number> count(width, 0);
   for (size_t d = 0; d < model.left.size(); ++d)
     for (number attribute : model.left[d]) ++count[attribute];
-  std::vector<number> order(width);
-  for (number a = 0; a < width; ++a) order[a] = a;
-  std::sort(order.begin(), order.end(), [&](number a, number b) {
-    return count[a] != count[b] ? count[a] < count[b] : a < b;
-  });
+  // Counted, not compared: a name's rank is the number of names on fewer
+  // left sides, plus those on as many with a smaller number.
+  number most = 0;
+  for (number a = 0; a < width; ++a) most = std::max(most, count[a]);
+  std::vector<number> before(most + 1, 0);
+  for (number a = 0; a < width; ++a)
+    if (count[a] < most) ++before[count[a] + 1];
+  for (number c = 0; c < most; ++c) before[c + 1] += before[c];
   rank_.resize(width);
-  for (number i = 0; i < width; ++i) rank_[order[i]] = i;
+  for (number a = 0; a < width; ++a) rank_[a] = before[count[a]]++;
   index_wide_schemas();
 }
 

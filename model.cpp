@@ -1,6 +1,7 @@
 #include "model.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <functional>
 
@@ -13,6 +14,25 @@ uint64_t row_hash(std::span<const number> row) {
   uint64_t hash = 14695981039346656037u;
   for (number value : row) hash = (hash ^ value) * 1099511628211u;
   return hash;
+}
+
+// The count bytes at bytes (at most eight) as one word, in memory order and
+// zero-padded: two loads that may overlap rather than a call to copy them.
+// Overlapping loads agree only where a word's bytes lie in memory order.
+static_assert(std::endian::native == std::endian::little);
+uint64_t word_at(const char* bytes, size_t count) {
+  const auto byte = [&](size_t i) {
+    return static_cast<uint64_t>(static_cast<unsigned char>(bytes[i]));
+  };
+  if (count >= 4) {
+    uint32_t low, high;
+    std::memcpy(&low, bytes, 4);
+    std::memcpy(&high, bytes + count - 4, 4);
+    return low | static_cast<uint64_t>(high) << 8 * (count - 4);
+  }
+  if (count == 0) return 0;
+  return byte(0) | byte(count / 2) << 8 * (count / 2) |
+         byte(count - 1) << 8 * (count - 1);
 }
 
 }  // namespace
@@ -53,27 +73,26 @@ bool name_table::find(std::string_view name, number& attribute) const {
 }
 
 // The slot of name: its first bytes, its length and a hash of all of it,
-// eight bytes at a time (the first sixteen from the slot's copy).
+// eight bytes at a time.
 name_table::slot name_table::slot_of(std::string_view name) {
   slot s;
-  s.length = static_cast<uint32_t>(name.size());
-  if (!name.empty())
-    std::memcpy(s.head, name.data(), std::min(name.size(), kInline));
-  uint64_t hash = 0x9E3779B97F4A7C15u ^ name.size();
+  const size_t length = name.size();
+  s.length = static_cast<uint32_t>(length);
+  uint64_t hash = 0x9E3779B97F4A7C15u ^ length;
   const auto take = [&](uint64_t word) {
     hash = (hash ^ word) * 0xFF51AFD7ED558CCDu;
     hash ^= hash >> 32;
   };
-  uint64_t word;
-  std::memcpy(&word, s.head, 8);
-  take(word);
-  std::memcpy(&word, s.head + 8, 8);
-  take(word);
-  for (size_t at = kInline; at < name.size(); at += 8) {
-    word = 0;
-    std::memcpy(&word, name.data() + at, std::min<size_t>(8, name.size() - at));
-    take(word);
-  }
+  const uint64_t first = word_at(name.data(), std::min<size_t>(length, 8));
+  const uint64_t second =
+      length > 8 ? word_at(name.data() + 8, std::min<size_t>(length - 8, 8))
+                 : 0;
+  std::memcpy(s.head, &first, 8);
+  std::memcpy(s.head + 8, &second, 8);
+  take(first);
+  take(second);
+  for (size_t at = kInline; at < length; at += 8)
+    take(word_at(name.data() + at, std::min<size_t>(8, length - at)));
   s.hash = hash * 0xC4CEB9FE1A85EC53u;
   s.hash ^= s.hash >> 29;
   return s;
@@ -137,7 +156,9 @@ void model_builder::parse(std::string_view attribute_list,
     if (comma == std::string_view::npos) break;
     attribute_list.remove_prefix(comma + 1);
   }
-  std::sort(row.begin(), row.end());
+  // Names met for the first time come in ascending order, so a row is
+  // often sorted already.
+  if (!std::is_sorted(row.begin(), row.end())) std::sort(row.begin(), row.end());
   row.erase(std::unique(row.begin(), row.end()), row.end());
 }
 

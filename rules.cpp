@@ -35,9 +35,18 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
     const number best = best_schema(d, role);
     names.clear();
     if (best != kNone && !graph.left(d).empty()) {
-      for (number attribute : graph.right(d))
-        if (role[attribute] == kRight && graph.holds(best, attribute))
-          names.push_back(attribute);
+      // The right side's names that best holds, ascending: its members are
+      // walked or asked for them, whichever is shorter.
+      const std::span<const number> members = graph.members(best);
+      const std::span<const number> right = graph.right(d);
+      if (members.size() <= right.size() * std::bit_width(members.size())) {
+        for (number attribute : members)
+          if (role[attribute] == kRight) names.push_back(attribute);
+      } else {
+        for (number attribute : right)
+          if (role[attribute] == kRight && graph.holds(best, attribute))
+            names.push_back(attribute);
+      }
       if (!names.empty()) add(kind::schema, best, graph.left(d), names, false);
     }
     for (number attribute : graph.left(d)) role[attribute] = 0;
