@@ -19,18 +19,21 @@ bool byte_order::walk_cheaper(size_t count) const {
 }
 
 void byte_order::list(const stamped_set& set,
-                      std::vector<std::string_view>& list) {
+                      std::vector<std::string_view>& list, size_t most) {
   const std::span<const number> members = set.members();
-  list.resize(members.size());
+  const size_t wanted = std::min(most, members.size());
+  list.resize(wanted);
   size_t count = 0;
   if (walk_cheaper(members.size())) {
-    for (number a : by_bytes_)
-      if (set.contains(a)) list[count++] = names_.name(a);
+    for (auto a = by_bytes_.begin(); count < wanted; ++a)
+      if (set.contains(*a)) list[count++] = names_.name(*a);
     return;
   }
   scratch_.assign(members.begin(), members.end());
-  sort(scratch_);
-  for (number a : scratch_) list[count++] = names_.name(a);
+  std::partial_sort(
+      scratch_.begin(), scratch_.begin() + static_cast<ptrdiff_t>(wanted),
+      scratch_.end(), [&](number a, number b) { return place_[a] < place_[b]; });
+  for (; count < wanted; ++count) list[count] = names_.name(scratch_[count]);
 }
 
 void byte_order::sort(std::span<number> names) {

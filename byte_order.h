@@ -6,10 +6,12 @@
 // of bytes (distinct names never compare equal).
 //
 // What it costs: O(n log n) byte comparisons once, for n names; then per
-// list of k names O(min(k log k, n)) without comparing bytes.
+// list of the first m of k names O(min(k log m, n)) without comparing bytes,
+// and a walk stops at the m-th name.
 #ifndef FDKEEP_BYTE_ORDER_H_
 #define FDKEEP_BYTE_ORDER_H_
 
+#include <cstdint>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -22,8 +24,10 @@ class byte_order {
   // The order of names, which must outlive it.
   explicit byte_order(const name_table& names);
 
-  // Sets list to the names of set, in ascending byte order.
-  void list(const stamped_set& set, std::vector<std::string_view>& list);
+  // Sets list to the names of set in ascending byte order, or to the first
+  // most of them.
+  void list(const stamped_set& set, std::vector<std::string_view>& list,
+            size_t most = SIZE_MAX);
 
   // Puts names, distinct numbers of names, in ascending byte order.
   void sort(std::span<number> names);

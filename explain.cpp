@@ -59,6 +59,20 @@ size_t left_out(const Names& names) {
   return names.size() > kShownNames ? names.size() - kShownNames : 0;
 }
 
+// A lost dependency's derived set: the engine lists only the names shown,
+// the first in byte order, and counts them all.
+struct derived_names {
+  std::span<const std::string_view> first;
+  size_t size() const { return count; }
+  auto begin() const { return first.begin(); }
+  auto end() const { return first.end(); }
+  size_t count;
+};
+
+derived_names derived_of(const dependency_report& report) {
+  return {report.derived, report.derived_numbers.size()};
+}
+
 // The start of line that is shown: all of it, or at most kShownBytes bytes,
 // cut after a comma when there is one, and never inside a UTF-8 sequence.
 std::string_view shown_start(std::string_view line) {
@@ -254,7 +268,7 @@ std::string as_text(const messages& say, const input& in,
       text += said(say,
                    message("  LOST: the decomposition derives from {1} only "
                            "{2}\n    missing: {3}\n"),
-                   {set_text(say, left), set_text(say, report.derived),
+                   {set_text(say, left), set_text(say, derived_of(report)),
                     set_text(say, report.missing)});
       if (!more.in_no_schema.empty())
         text += said(say, message("    in no schema: {1}\n"),
@@ -297,7 +311,7 @@ std::string as_json(const input& in, const input_line& line,
     }
     case outcome::lost:
       return json + ", \"preserved\": false, \"how\": \"lost\", " +
-             json_names("derived", report.derived) + ", " +
+             json_names("derived", derived_of(report)) + ", " +
              json_names("missing", report.missing) + ", " +
              json_names("in_no_schema", more.in_no_schema) + ", " +
              json_names("suggested_schema",
@@ -395,7 +409,7 @@ bool write_explanation(const input& in, std::string_view name,
         } else {
           write(as_text(say, in, line, left, report, more));
         }
-      });
+      }, kShownNames);
 
   const size_t count = model.dependency_count(), lost = suggested.size();
   const std::vector<repair_schema> repair = whole_repair(std::move(suggested));

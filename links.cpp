@@ -111,7 +111,13 @@ void preservation_test::derive_along_links(std::span<const number> left) {
 // under attribute to names of Z, join Z. False when the right side is then
 // derived.
 bool preservation_test::follow_links(number attribute) {
-  if (!classes_) return true;
+  // Most names have no links: that costs one look, not a call.
+  if (!classes_ || (classes_->links(attribute).empty() && !contexts_->any()))
+    return true;
+  return follow_any_links(attribute);
+}
+
+bool preservation_test::follow_any_links(number attribute) {
   for (const name_classes::link& l : classes_->links(attribute)) {
     ++work_.dependencies;
     if (derived_.contains(l.attribute)) continue;

@@ -62,15 +62,16 @@ bool preserves(const numbered_input& model, work_count& work) {
 
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
-    const std::function<void(size_t, const dependency_report&)>& report) {
+    const std::function<void(size_t, const dependency_report&)>& report,
+    size_t listed) {
   work_count work;
-  return explain(model, order, report, work);
+  return explain(model, order, report, work, listed);
 }
 
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report,
-    work_count& work) {
+    work_count& work, size_t listed) {
   if (model.dependency_count() == 0) return true;
   const dependency_graph graph(model);
   preservation_test test(graph, work);
@@ -112,7 +113,7 @@ bool explain(
       case preservation_test::result::first:
         r.how = outcome::lost;
         preserving = false;
-        names.list(test.derived(), r.derived);
+        names.list(test.derived(), r.derived, listed);
         test.derived().ascending(r.derived_numbers);
         missing.clear();
         for (number attribute : model.right[d])

@@ -53,6 +53,7 @@
 #ifndef FDKEEP_PRESERVATION_H_
 #define FDKEEP_PRESERVATION_H_
 
+#include <cstdint>
 #include <functional>
 #include <span>
 #include <string_view>
@@ -88,11 +89,12 @@ struct dependency_report {
   // The names that the steps add, step after step, each step's in ascending
   // byte order. They are views into the model's names.
   std::vector<std::string_view> added_names;
-  // lost: all that the decomposition derives from the left side, and the
-  // right-side names that it does not derive, each in ascending byte order;
-  // views into the model's names.
+  // lost: all that the decomposition derives from the left side, or its
+  // first names when explain() is asked to list fewer, and the right-side
+  // names that it does not derive, each in ascending byte order; views into
+  // the model's names.
   std::vector<std::string_view> derived, missing;
-  // lost: the same derived set as numbers of the model's names, ascending.
+  // lost: the whole derived set as numbers of the model's names, ascending.
   std::vector<number> derived_numbers;
 
   // The names that step, one of steps, adds.
@@ -111,16 +113,19 @@ bool preserves(const numbered_input& model, work_count& work);
 // first lost one, and hands each one's report to report with its place in
 // the model. The dependencies are taken in the order of their places in
 // order, or in the model's order when order is empty; order must list every
-// place once. Returns what preserves() returns.
+// place once. A lost dependency's report lists the first listed names of
+// its derived set by name, all of them by number. Returns what preserves()
+// returns.
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
-    const std::function<void(size_t, const dependency_report&)>& report);
+    const std::function<void(size_t, const dependency_report&)>& report,
+    size_t listed = SIZE_MAX);
 
 // The same, and the work it took in work.
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report,
-    work_count& work);
+    work_count& work, size_t listed = SIZE_MAX);
 
 // The same on a decomposition and a dependency map, whose places are their
 // orders.

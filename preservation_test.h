@@ -132,6 +132,7 @@ class preservation_test {
   void offer(number n, number attribute, number cause, bool own_holds);
   bool serves(number n, number s) const;
   void derive(number attribute, const joined& how);
+  void count_down(number attribute);
   void done(number s);
   void grow(number s, number attribute);
   number own_node(number s, number parent);
@@ -144,6 +145,7 @@ class preservation_test {
                         number& c, number& from);
   void derive_along_links(std::span<const number> left);
   bool follow_links(number attribute);
+  bool follow_any_links(number attribute);
   bool follow_links_under(number context, number attribute);
   bool holds_context(number context);
 

@@ -14,8 +14,9 @@ std::vector<number> suggested_schema(derivations& with,
                                      std::span<const number> right,
                                      std::span<const number> derived) {
   std::vector<number> missing, names;
-  std::set_difference(right.begin(), right.end(), derived.begin(),
-                      derived.end(), std::back_inserter(missing));
+  for (number attribute : right)  // a long derived set is searched, not walked
+    if (!std::binary_search(derived.begin(), derived.end(), attribute))
+      missing.push_back(attribute);
   std::set_union(left.begin(), left.end(), missing.begin(), missing.end(),
                  std::back_inserter(names));
   // Left-side names first: a missing name is more often needed.
