@@ -87,8 +87,8 @@ name_table::slot name_table::slot_of(std::string_view name) {
   const uint64_t second =
       length > 8 ? word_at(name.data() + 8, std::min<size_t>(length - 8, 8))
                  : 0;
-  std::memcpy(s.head, &first, 8);
-  std::memcpy(s.head + 8, &second, 8);
+  s.head[0] = first;
+  s.head[1] = second;
   take(first);
   take(second);
   for (size_t at = kInline; at < length; at += 8)
@@ -101,7 +101,7 @@ name_table::slot name_table::slot_of(std::string_view name) {
 bool name_table::same_name(const slot& s, const slot& key,
                            std::string_view name) const {
   return s.hash == key.hash && s.length == key.length &&
-         std::memcmp(s.head, key.head, kInline) == 0 &&
+         s.head[0] == key.head[0] && s.head[1] == key.head[1] &&
          (name.size() <= kInline || names_[s.attribute] == name);
 }
 
@@ -157,8 +157,11 @@ void model_builder::parse(std::string_view attribute_list,
     attribute_list.remove_prefix(comma + 1);
   }
   // Names met for the first time come in ascending order, so a row is
-  // often sorted already.
-  if (!std::is_sorted(row.begin(), row.end())) std::sort(row.begin(), row.end());
+  // often ascending, each name once, already.
+  if (std::adjacent_find(row.begin(), row.end(), std::greater_equal<>()) ==
+      row.end())
+    return;
+  std::sort(row.begin(), row.end());
   row.erase(std::unique(row.begin(), row.end()), row.end());
 }
 

@@ -83,7 +83,7 @@ class name_table {
     uint64_t hash = 0;
     number attribute = kNone;
     uint32_t length = 0;
-    char head[kInline] = {};  // the first bytes of the name, zero-padded
+    uint64_t head[2] = {};  // the first bytes of the name, zero-padded
   };
 
   static slot slot_of(std::string_view name);
