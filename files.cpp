@@ -96,11 +96,11 @@ line_reader::line_reader(std::string path, bool standard, int fd)
 
 bool line_reader::next(std::string_view& record) {
   for (;;) {
-    const char* start = buffer_.data() + begin_;
+    const char* start = buffer_.get() + begin_;
     const void* feed =
         scanned_ == end_  // also before the first read, with no buffer yet
             ? nullptr
-            : std::memchr(buffer_.data() + scanned_, '\n', end_ - scanned_);
+            : std::memchr(buffer_.get() + scanned_, '\n', end_ - scanned_);
     if (feed != nullptr) {
       const size_t length = static_cast<const char*>(feed) - start + 1;
       record = std::string_view(start, length);
@@ -124,15 +124,20 @@ void line_reader::fill() {
   constexpr size_t kBlock = 64 * 1024;
   const size_t pending = end_ - begin_;
   if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, pending);
+    std::memmove(buffer_.get(), buffer_.get() + begin_, pending);
     scanned_ -= begin_;
     begin_ = 0;
     end_ = pending;
   }
-  if (buffer_.size() - end_ < kBlock) buffer_.resize(end_ + kBlock);
+  if (capacity_ - end_ < kBlock) {
+    std::unique_ptr<char[]> larger(new char[end_ + kBlock]);
+    if (end_ > 0) std::memcpy(larger.get(), buffer_.get(), end_);
+    buffer_ = std::move(larger);
+    capacity_ = end_ + kBlock;
+  }
   for (;;) {
     const ssize_t got =
-        ::read(fd_.get(), buffer_.data() + end_, buffer_.size() - end_);
+        ::read(fd_.get(), buffer_.get() + end_, capacity_ - end_);
     if (got > 0) {
       end_ += static_cast<size_t>(got);
       return;

@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <initializer_list>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -101,7 +102,8 @@ class line_reader {
   bool standard_;  // standard input, not a file by its name
   descriptor fd_;
   struct stat status_ {};
-  std::vector<char> buffer_;
+  std::unique_ptr<char[]> buffer_;  // not zeroed: the reads fill it
+  size_t capacity_ = 0;
   size_t begin_ = 0;    // first byte of the unfinished line
   size_t scanned_ = 0;  // bytes before this hold no line feed
   size_t end_ = 0;      // end of the bytes read so far

@@ -133,7 +133,7 @@ std::string_view name_table::keep_copy(std::string_view name) {
   if (name.empty()) return {};
   if (name.size() > block_left_) {
     const size_t size = std::max(kBlock, name.size());
-    blocks_.push_back(std::make_unique<char[]>(size));
+    blocks_.push_back(std::unique_ptr<char[]>(new char[size]));
     block_next_ = blocks_.back().get();
     block_left_ = size;
   }
