@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "model.h"
+
 #include "gtest/gtest.h"
 #include "test_util.h"
 
@@ -155,6 +157,53 @@ TEST(SchemaCopy, CopiesAreIndependent) {
   original = copy;
   copy.erase("A");
   EXPECT_EQ(render(original), "[A][B][C]");
+}
+
+// Names of every length up to 40, and each of them with one byte changed
+// at each place (to a zero byte, too), all get numbers of their own: a name
+// is told apart by every byte of it, however it is loaded and hashed.
+TEST(NameTable, EveryByteOfANameCounts) {
+  name_table names;
+  std::vector<std::string> added;
+  for (size_t length = 0; length <= 40; ++length) {
+    const std::string base(length, 'a');
+    added.push_back(base);
+    for (size_t at = 0; at < length; ++at)
+      for (char other : {'b', '\0'}) {
+        std::string changed = base;
+        changed[at] = other;
+        added.push_back(changed);
+      }
+  }
+  for (size_t i = 0; i < added.size(); ++i)
+    ASSERT_EQ(names.add(added[i]), i) << "length " << added[i].size();
+  for (size_t i = 0; i < added.size(); ++i) {
+    number found = kNone;
+    EXPECT_TRUE(names.find(added[i], found));
+    EXPECT_EQ(found, i);
+    EXPECT_EQ(names.name(static_cast<number>(i)), added[i]);
+  }
+  number found;
+  EXPECT_FALSE(names.find(std::string(41, 'a'), found));
+}
+
+// A row holds each name once, ascending by number, whatever the order and
+// repeats of the list.
+TEST(NameTable, RowsAreAscendingAndEachNameOnce) {
+  const struct {
+    std::string list;
+    std::vector<number> row;
+  } rows[] = {
+      {"A,B,C", {0, 1, 2}}, {"C,B,A", {0, 1, 2}}, {"A,A", {0}},
+      {"B,A,B", {0, 1}},    {"D,,D", {3, 4}},     {"", {4}},
+  };
+  model_builder builder;
+  for (const char* name : {"A", "B", "C"}) builder.number_of(name);
+  std::vector<number> row;
+  for (const auto& r : rows) {
+    builder.parse(r.list, row);
+    EXPECT_EQ(row, r.row) << r.list;
+  }
 }
 
 }  // namespace
