@@ -112,6 +112,7 @@ class preservation_test {
   result verified(number dependency);
   void start_closures();
   void derive_only(std::span<const number> left);
+  bool derives_the_last_lost_set(std::span<const number> left);
   bool apply_rules();
   bool fire(number rule);
   bool grow_for_the_right_side();
@@ -175,6 +176,11 @@ class preservation_test {
   marks left_classes_;
 
   stamped_set derived_;  // Z, the derived set of the dependency under test
+  // The left side and the derived set of the last traced test that was
+  // lost, when there is one; derived_ holds that set until the next test.
+  std::vector<number> last_lost_left_;
+  stamped_set last_lost_;
+  bool has_last_lost_ = false, derived_is_lost_ = false;
   size_t applied_ = 0;   // the names of Z the rules have looked at
   stamped_set wanted_;   // right-side names not in the left side
   size_t wanted_left_ = 0;  // those not derived yet

@@ -637,6 +637,20 @@ std::string wide_cycle(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// A wide schema of a cycle x_0 -> x_1 -> ... -> x_0 whose dependencies
+// x_i -> x_i+1,- also ask for a name that only {x_0, -} holds. The lost
+// input has no such schema: every dependency is lost, each deriving the
+// whole cycle, which an explanation lists for each.
+std::string lost_around_a_cycle(int n, bool lost, unsigned seed) {
+  const int names = std::max(3, n);
+  input in;
+  in.schema(run_of("x", 0, names - 1));
+  if (!lost) in.schema(name("x", 0) + ",-");
+  for (int i = 0; i < names; ++i)
+    in.dependency(name("x", i), name("x", (i + 1) % names) + ",-");
+  return in.text(seed);
+}
+
 // A cycle under the names shared, "c," or "c,d,": shared x_i -> x_i+1, and
 // schemas {shared, x_i, x_i+step}, with step prime to the number of names.
 // No dependency lies in one schema, and every test walks the whole cycle
@@ -715,6 +729,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        cycle_under_a_name, 100'000},
       {"under two names", "a cycle whose every step needs two names more",
        cycle_under_two_names, 100'000},
+      {"lost cycle", "a cycle in a wide schema that every dependency loses",
+       lost_around_a_cycle, 100'000},
   };
   return shapes;
 }

@@ -577,6 +577,20 @@ TEST(Keep, ShowsHowTheNamesALinkIsUnderWereDerived) {
   }
 }
 
+// Dependencies that lose one set, such as the names of a cycle, share it
+// with the next: only when its left side lies in the set and derives the
+// left side the set came from. b lies in what a0 derives, but derives only
+// itself; c1 derives the cycle, but not b.
+TEST(Keep, ExplainsALostSetAgainOnlyWhenTheLeftSideDerivesIt) {
+  decomposition d;
+  dependency_map map;
+  ASSERT_TRUE(read_input("a0,b,c\nc1,c2,c3\n\n"
+                         "a0->b,c,z\nb->z\nb,c1->z\n"
+                         "c1->c2,z\nc2->c3,z\nc3->c1,z\n",
+                         d, map));
+  expect_explained(d, map);
+}
+
 // Small inputs on which an earlier engine went wrong. In the first, two
 // schemas share the left side's name "a b": {a b, C} takes the shared
 // closure of {a b}, and {a b, Z, M}, whose part also holds Z, goes on from

@@ -27,11 +27,11 @@ double per_dependency_and_size(const work_count& work,
          static_cast<double>(model.dependency_count()) / size;
 }
 
-// The preserved input of 25 KB of the shape called name.
-input preserved_shape(const std::string& name) {
+// The preserved input of 25 KB of the shape called name, or the lost one.
+input preserved_shape(const std::string& name, bool lost = false) {
   for (const hostile_shape& shape : hostile_shapes())
     if (name == shape.name)
-      return read_input_text(make_shape(shape, 25'000, false, 1), "shape");
+      return read_input_text(make_shape(shape, 25'000, lost, 1), "shape");
   ADD_FAILURE() << "no shape called " << name;
   return read_input_text("", "shape");
 }
@@ -76,6 +76,18 @@ TEST(Cost, DecidesATestWithinAClassUnderANameAtOnce) {
   explain(in.model, {}, [](size_t, const dependency_report&) {}, explanation);
   EXPECT_LE(per_dependency_and_size(verdict, in.model), 0.05);
   EXPECT_LE(per_dependency_and_size(explanation, in.model), 0.2);
+}
+
+// Every dependency of the lost cycle loses the whole cycle. The first
+// derives it; each after it finds that set in the last one lost, at the
+// cost of looking at its own names: 0.003 here, against 1.0 when each
+// derived it again.
+TEST(Cost, ExplainsDependenciesThatLoseOneSetOnce) {
+  const input in = preserved_shape("lost cycle", true);
+  work_count explanation;
+  explain(in.model, {}, [](size_t, const dependency_report&) {}, explanation);
+  EXPECT_LE(per_dependency_and_size(explanation, in.model), 0.02)
+      << per_dependency_and_size(explanation, in.model);
 }
 
 }  // namespace
