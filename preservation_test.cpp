@@ -535,15 +535,6 @@ bool preservation_test::serves(number n, number s) const {
   return node_of_[s] == n || nodes_->parent(node_of_[s]) == n;
 }
 
-// Attribute joins Z, as how says: the schemas that hold it have one name
-// less to wait for, and their parts grow.
-void preservation_test::derive(number attribute, const joined& how) {
-  derived_.insert(attribute);
-  if (trace_ != nullptr) trace_->push_back(how);
-  if (wanted_.contains(attribute)) --wanted_left_;
-  if (bounded_) count_down(attribute);
-}
-
 // Attribute joined Z once the closures have started: each open schema that
 // holds it misses one name less, and is done when it misses none. Kept out
 // of derive(), which runs for every name of every test and stays small.

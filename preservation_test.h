@@ -229,4 +229,14 @@ class preservation_test {
   std::vector<number> first_;
 };
 
+// Attribute joins Z, as how says: the schemas that hold it have one name
+// less to wait for, and their parts grow. Here, not in the .cpp, so that
+// every file of the test inlines it: it runs for every name of every test.
+inline void preservation_test::derive(number attribute, const joined& how) {
+  derived_.insert(attribute);
+  if (trace_ != nullptr) trace_->push_back(how);
+  if (wanted_.contains(attribute)) --wanted_left_;
+  if (bounded_) count_down(attribute);
+}
+
 #endif  // FDKEEP_PRESERVATION_TEST_H_
