@@ -33,12 +33,33 @@ bool preservation_test::within_classes(std::span<const number> left) {
       left_classes_.mark(classes_->class_of(attribute));
   }
   work_.dependencies += left.size() + wanted_.size();
+  size_t budget = 4 * (left.size() + wanted_.size()) + 64;
   return std::all_of(
       wanted_.members().begin(), wanted_.members().end(), [&](number a) {
         number c, from;
         return (classes && left_classes_.marked(classes_->class_of(a))) ||
-               (contexts && in_context_class(left, a, c, from));
+               (contexts && in_context_class(left, a, c, from)) ||
+               (classes && given_within_classes(a, budget) != kNone);
       });
+}
+
+// A schema rule that gives attribute from names of the classes of the left
+// side, or kNone. Looks at no more than budget names of the rules' keys,
+// and takes them off it: a name that many rules give costs a test no more
+// than its own size.
+number preservation_test::given_within_classes(number attribute,
+                                               size_t& budget) {
+  for (number r : rules_.giving(attribute)) {
+    const std::span<const number> key = rules_.key(r);
+    if (key.size() > budget) return kNone;
+    budget -= key.size();
+    work_.dependencies += key.size();
+    if (std::all_of(key.begin(), key.end(), [&](number k) {
+          return left_classes_.marked(classes_->class_of(k));
+        }))
+      return r;
+  }
+  return kNone;
 }
 
 // True when, under one name of left or under all of left but one,
@@ -76,34 +97,57 @@ bool preservation_test::in_context_class(std::span<const number> left,
   return false;
 }
 
-// The right side lies in the classes of the left side: each of its names
-// joins Z along the links from the name of the left side in its class, so
-// that a trace shows only the way to it.
+// The right side lies in the classes of the left side, or schema rules give
+// it from them: each of its names joins Z along the links from the name of
+// the left side in its class, or by its rule once the rule's key has joined
+// so, so that a trace shows only the way to it.
 void preservation_test::derive_along_links(std::span<const number> left) {
+  size_t budget = SIZE_MAX;
   for (number attribute : wanted_.members()) {
     if (derived_.contains(attribute)) continue;
-    const auto in_class = [&](number a) {
-      return classes_->class_of(a) == classes_->class_of(attribute);
-    };
-    const auto linked = classes_->any()
-                            ? std::find_if(left.begin(), left.end(), in_class)
-                            : left.end();
-    number from, under = kNone;
-    if (linked != left.end()) {
-      from = *linked;
-      classes_->path(from, attribute, path_);
-    } else {
-      in_context_class(left, attribute, under, from);
-      contexts_->path(under, from, attribute, path_);
+    number cause = kNone;
+    const bool classes = classes_->any();
+    if (classes && !left_classes_.marked(classes_->class_of(attribute))) {
+      number c, from;
+      if (!contexts_->any() || left.size() > kContextLeft ||
+          !in_context_class(left, attribute, c, from))
+        cause = given_within_classes(attribute, budget);
     }
-    work_.names += left.size() + path_.size();
-    number cause = from;
-    for (const name_classes::link& step : path_) {
-      if (!derived_.contains(step.attribute))
-        derive(step.attribute,
-               {step.schema, step.attribute, kLinked, cause, under});
-      cause = step.attribute;
+    if (cause == kNone) {
+      derive_along_a_path(left, attribute);
+      continue;
     }
+    for (number k : rules_.key(cause))
+      if (!derived_.contains(k)) derive_along_a_path(left, k);
+    derive(attribute, {rules_.schema_of(cause), attribute, kNone, cause});
+  }
+}
+
+// Attribute, in the class of a name of the left side or in its class under
+// names of the left side, joins Z along the links from that name.
+void preservation_test::derive_along_a_path(std::span<const number> left,
+                                            number attribute) {
+  const auto in_class = [&](number a) {
+    return classes_->class_of(a) == classes_->class_of(attribute);
+  };
+  const auto linked = classes_->any()
+                          ? std::find_if(left.begin(), left.end(), in_class)
+                          : left.end();
+  number from, under = kNone;
+  if (linked != left.end()) {
+    from = *linked;
+    classes_->path(from, attribute, path_);
+  } else {
+    in_context_class(left, attribute, under, from);
+    contexts_->path(under, from, attribute, path_);
+  }
+  work_.names += left.size() + path_.size();
+  number cause = from;
+  for (const name_classes::link& step : path_) {
+    if (!derived_.contains(step.attribute))
+      derive(step.attribute,
+             {step.schema, step.attribute, kLinked, cause, under});
+    cause = step.attribute;
   }
 }
 

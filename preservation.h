@@ -13,7 +13,11 @@
 //     classes of its left side needs no more; nor, without a trace, one
 //     whose right side lies in a class under a name of its left side
 //     (contexts.h), such as a cycle c,x1->x2, c,x2->x3, ... whose every
-//     schema holds c.
+//     schema holds c. A traced test whose left side lies in the last lost
+//     derived set, and whose names and their classes hold the left side
+//     that set came from, derives that same set: it is lost with it, and
+//     the dependencies that all lose one cycle are explained without
+//     deriving it again.
 //  2. Otherwise C, the closure of the held names of Z under all dependencies
 //     (shared by consecutive tests whose Z holds the same names), bounds
 //     what any schema can add: only dependencies that C applies are

@@ -175,7 +175,7 @@ void preservation_test::derive_only(std::span<const number> left) {
 // those of their classes hold it. The two left sides then derive the same
 // set, each lying in the other's, and the test is lost. Dependencies that
 // lose one large set, as the names of a cycle do, are explained each at the
-// cost of a copy instead of a derivation.
+// cost of looking at their own names instead of a derivation.
 bool preservation_test::derives_the_last_lost_set(
     std::span<const number> left) {
   if (!has_last_lost_) return false;

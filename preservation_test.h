@@ -3,9 +3,11 @@
 // next, and what it leaves for an explanation.
 //
 // What it keeps true: the derived set only grows within a test, and every
-// name joins it through a rule or a closure of a schema's part; a schema
-// whose every name of the bound is derived adds nothing more; a closure that
-// others go on from changes no more.
+// name joins it through a rule or a closure of a schema's part, or it is
+// the last lost derived set, taken whole by a traced test whose left side
+// and the one that set came from each lie in the other's derived set; a
+// schema whose every name of the bound is derived adds nothing more; a
+// closure that others go on from changes no more.
 //
 // What it costs: see preservation.h. Its state is stamped, so a test costs
 // what it touches; the closures' state is collected once it outgrows a
@@ -145,6 +147,8 @@ class preservation_test {
   bool in_context_class(std::span<const number> left, number attribute,
                         number& c, number& from);
   void derive_along_links(std::span<const number> left);
+  void derive_along_a_path(std::span<const number> left, number attribute);
+  number given_within_classes(number attribute, size_t& budget);
   bool follow_links(number attribute);
   bool follow_any_links(number attribute);
   bool follow_links_under(number context, number attribute);

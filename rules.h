@@ -82,6 +82,10 @@ class rule_base {
   // verified rule.
   number schema_of(number rule) const { return rules_[rule].schema; }
   bool whole(number rule) const { return rules_[rule].whole; }
+  // The schema rules whose names hold attribute.
+  std::span<const number> giving(number attribute) const {
+    return givers_[attribute];
+  }
   // True when joined() fires the rule once its key lies in the derived set;
   // otherwise only the one who asks for it can fire it.
   bool fires_on_its_key(number rule) const {
@@ -144,6 +148,7 @@ class rule_base {
   std::vector<number> learned_of_;  // per schema: its learned rules
   std::vector<number> unconditional_;
   std::vector<number> holder_;  // per dependency: a schema with both sides
+  table givers_;                // per name: the schema rules that give it
   scratch_map known_;  // hash of a schema and a key: a rule with them
   std::vector<number> sorted_;
   marks in_key_;  // the names of a key being learned

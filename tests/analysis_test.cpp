@@ -591,6 +591,22 @@ TEST(Keep, ExplainsALostSetAgainOnlyWhenTheLeftSideDerivesIt) {
   expect_explained(d, map);
 }
 
+// A name of the right side that a schema rule gives from names of the
+// classes of the left side is decided at once, and shown along the links to
+// the rule's key; a rule whose key lies outside those classes decides
+// nothing (y gives - too, but x0 does not derive y).
+TEST(Keep, TakesARuleWhoseKeyLiesInTheClassesOfTheLeftSide) {
+  for (const char* input :
+       {"x0,-\nx0,x1,x2,x3\n\nx0->x1,-\nx1->x2,-\nx2->x3,-\nx3->x0,-\n",
+        "y,-\nx0,x1,x2\n\ny->-\nx0->x1,-\nx1->x2\nx2->x0\n"}) {
+    SCOPED_TRACE(input);
+    decomposition d;
+    dependency_map map;
+    ASSERT_TRUE(read_input(input, d, map));
+    expect_explained(d, map);
+  }
+}
+
 // Small inputs on which an earlier engine went wrong. In the first, two
 // schemas share the left side's name "a b": {a b, C} takes the shared
 // closure of {a b}, and {a b, Z, M}, whose part also holds Z, goes on from

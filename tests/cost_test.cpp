@@ -78,6 +78,18 @@ TEST(Cost, DecidesATestWithinAClassUnderANameAtOnce) {
   EXPECT_LE(per_dependency_and_size(explanation, in.model), 0.2);
 }
 
+// Kept, every dependency of the lost cycle needs the one schema rule that
+// gives - from x0, whose class is the cycle: found at once, where a walk
+// around the cycle took 0.16 here (0.23 at 100 KB).
+TEST(Cost, TakesTheRuleThatGivesTheRightSideFromTheClasses) {
+  const input in = preserved_shape("lost cycle");
+  work_count verdict, explanation;
+  EXPECT_TRUE(preserves(in.model, verdict));
+  explain(in.model, {}, [](size_t, const dependency_report&) {}, explanation);
+  EXPECT_LE(per_dependency_and_size(verdict, in.model), 0.02);
+  EXPECT_LE(per_dependency_and_size(explanation, in.model), 0.02);
+}
+
 // Every dependency of the lost cycle loses the whole cycle. The first
 // derives it; each after it finds that set in the last one lost, at the
 // cost of looking at its own names: 0.003 here, against 1.0 when each
