@@ -59,18 +59,28 @@ size_t left_out(const Names& names) {
   return names.size() > kShownNames ? names.size() - kShownNames : 0;
 }
 
-// A lost dependency's derived set: the engine lists only the names shown,
-// the first in byte order, and counts them all.
-struct derived_names {
-  std::span<const std::string_view> first;
+// Names as far as they are shown: the first in byte order, at most
+// kShownNames of them, and how many there are in all.
+struct shown_names {
+  std::vector<std::string_view> first;
+  size_t count = 0;
   size_t size() const { return count; }
   auto begin() const { return first.begin(); }
   auto end() const { return first.end(); }
-  size_t count;
 };
 
-derived_names derived_of(const dependency_report& report) {
-  return {report.derived, report.derived_numbers.size()};
+// The first of names that are in byte order already.
+shown_names first_of(std::span<const std::string_view> names) {
+  const size_t shown = std::min(names.size(), kShownNames);
+  return {{names.begin(), names.begin() + static_cast<ptrdiff_t>(shown)},
+          names.size()};
+}
+
+// A lost dependency's derived set: the engine lists only the names shown.
+shown_names derived_of(const dependency_report& report) {
+  shown_names names = first_of(report.derived);
+  names.count = report.derived_numbers.size();
+  return names;
 }
 
 // The start of line that is shown: all of it, or at most kShownBytes bytes,
@@ -181,28 +191,33 @@ struct beyond_report {
   size_t place(const dependency_report& report, size_t i) const {
     return traced ? report.steps[i].place : steps.places[i];
   }
-  std::vector<std::string_view> adds(const numbered_input& model,
-                                     const dependency_report& report,
-                                     size_t i) const;
+  shown_names adds(const numbered_input& model,
+                   const dependency_report& report, size_t i) const;
   schema in_no_schema;
   std::vector<number> suggested;
 };
 
-// The names of numbers, ascending by bytes.
-std::vector<std::string_view> names_of(const numbered_input& model,
-                                       std::span<const number> numbers) {
-  std::vector<std::string_view> names;
-  for (number attribute : numbers) names.push_back(model.names.name(attribute));
-  std::sort(names.begin(), names.end());
+// The names of numbers, ascending by bytes, as far as they are shown: a
+// step of a long derivation can add thousands.
+shown_names names_of(const numbered_input& model,
+                     std::span<const number> numbers) {
+  shown_names names;
+  for (number attribute : numbers)
+    names.first.push_back(model.names.name(attribute));
+  names.count = names.first.size();
+  const size_t shown = std::min(names.count, kShownNames);
+  std::partial_sort(names.first.begin(),
+                    names.first.begin() + static_cast<ptrdiff_t>(shown),
+                    names.first.end());
+  names.first.resize(shown);
   return names;
 }
 
-std::vector<std::string_view> beyond_report::adds(
-    const numbered_input& model, const dependency_report& report,
-    size_t i) const {
+shown_names beyond_report::adds(const numbered_input& model,
+                                const dependency_report& report,
+                                size_t i) const {
   if (!traced) return names_of(model, steps.adds(i));
-  const auto added = report.added(report.steps[i]);
-  return {added.begin(), added.end()};
+  return first_of(report.added(report.steps[i]));
 }
 
 beyond_report beyond(const numbered_input& model, derivations& with,
