@@ -651,6 +651,22 @@ std::string lost_around_a_cycle(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// A chain x_0 -> x_1 -> ... -> x_n in one wide schema whose dependencies
+// x_i -> x_i+1,- also ask for a name that only {x_n, -} holds: every test
+// derives the rest of the chain, and an explanation shows it as one step
+// of the wide schema that adds all of it. The lost input has no such
+// schema.
+std::string chain_to_a_tag(int n, bool lost, unsigned seed) {
+  const int last = std::max(3, n);
+  input in;
+  in.schema(run_of("x", 0, last));
+  if (!lost) in.schema(name("x", last) + ",-");
+  for (int i = 0; i < last; ++i)
+    in.dependency(name("x", i), name("x", i + 1) + ",-");
+  in.dependency(name("x", last), "-");
+  return in.text(seed);
+}
+
 // A cycle under the names shared, "c," or "c,d,": shared x_i -> x_i+1, and
 // schemas {shared, x_i, x_i+step}, with step prime to the number of names.
 // No dependency lies in one schema, and every test walks the whole cycle
@@ -731,6 +747,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        cycle_under_two_names, 100'000},
       {"lost cycle", "a cycle in a wide schema that every dependency loses",
        lost_around_a_cycle, 100'000},
+      {"chain to a tag", "a chain in a wide schema, each step asking a tag",
+       chain_to_a_tag, 100'000},
   };
   return shapes;
 }
