@@ -52,12 +52,15 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
     for (number attribute : graph.left(d)) role[attribute] = 0;
     for (number attribute : graph.right(d)) role[attribute] = 0;
   }
-  // The schema rules come first, and keep their places when learned rules
-  // are forgotten.
+  schema_rules_ = static_cast<number>(rules_.size());
+}
+
+// The schema rules come first, and keep their places when learned rules are
+// forgotten.
+void rule_base::index_givers() {
   table names_of;
-  for (number r = 0; r < rules_.size(); ++r)
-    names_of.add_row(this->names(r));
-  givers_ = names_of.inverted(graph.name_count());
+  for (number r = 0; r < schema_rules_; ++r) names_of.add_row(names(r));
+  givers_ = names_of.inverted(graph_.name_count());
 }
 
 // The schema that holds the left side of dependency d and the most of its

@@ -82,9 +82,11 @@ class rule_base {
   // verified rule.
   number schema_of(number rule) const { return rules_[rule].schema; }
   bool whole(number rule) const { return rules_[rule].whole; }
-  // The schema rules whose names hold attribute.
-  std::span<const number> giving(number attribute) const {
-    return givers_[attribute];
+  // The schema rules whose names hold attribute; indexed on the first call,
+  // which many runs never make.
+  std::span<const number> giving(number attribute) {
+    if (givers_.size() == 0 && schema_rules_ > 0) index_givers();
+    return givers_.size() == 0 ? std::span<const number>() : givers_[attribute];
   }
   // True when joined() fires the rule once its key lies in the derived set;
   // otherwise only the one who asks for it can fire it.
@@ -136,6 +138,7 @@ class rule_base {
   number add(kind how, number s, std::span<const number> key,
              std::span<const number> names, bool whole);
   void forget_learned();
+  void index_givers();
 
   const dependency_graph& graph_;
   work_count& work_;
@@ -148,6 +151,7 @@ class rule_base {
   std::vector<number> learned_of_;  // per schema: its learned rules
   std::vector<number> unconditional_;
   std::vector<number> holder_;  // per dependency: a schema with both sides
+  number schema_rules_ = 0;     // the first rules, made at once
   table givers_;                // per name: the schema rules that give it
   scratch_map known_;  // hash of a schema and a key: a rule with them
   std::vector<number> sorted_;
