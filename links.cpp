@@ -21,7 +21,8 @@ void preservation_test::make_classes() {
 
 // True when every name of the right side not yet derived is in the class of
 // a name of the left side, or in its class under other names of the left
-// side: Z takes in those classes whole.
+// side, or a schema rule gives it from those classes: Z takes in those
+// classes whole.
 bool preservation_test::within_classes(std::span<const number> left) {
   const bool classes = classes_ && classes_->any();
   const bool contexts =
@@ -36,11 +37,27 @@ bool preservation_test::within_classes(std::span<const number> left) {
   size_t budget = 4 * (left.size() + wanted_.size()) + 64;
   return std::all_of(
       wanted_.members().begin(), wanted_.members().end(), [&](number a) {
-        number c, from;
-        return (classes && left_classes_.marked(classes_->class_of(a))) ||
-               (contexts && in_context_class(left, a, c, from)) ||
-               (classes && given_within_classes(a, budget) != kNone);
+        number rule;
+        return within_classes(left, a, budget, rule);
       });
+}
+
+// True when attribute is in the class of a name of left, or in its class
+// under other names of left (rule is then kNone), or rule, a schema rule,
+// gives it from names of those classes. Asks the rules within budget.
+bool preservation_test::within_classes(std::span<const number> left,
+                                       number attribute, size_t& budget,
+                                       number& rule) {
+  rule = kNone;
+  const bool classes = classes_->any();
+  if (classes && left_classes_.marked(classes_->class_of(attribute)))
+    return true;
+  number c, from;
+  if (contexts_->any() && left.size() <= kContextLeft &&
+      in_context_class(left, attribute, c, from))
+    return true;
+  if (classes) rule = given_within_classes(attribute, budget);
+  return rule != kNone;
 }
 
 // A schema rule that gives attribute from names of the classes of the left
@@ -105,14 +122,8 @@ void preservation_test::derive_along_links(std::span<const number> left) {
   size_t budget = SIZE_MAX;
   for (number attribute : wanted_.members()) {
     if (derived_.contains(attribute)) continue;
-    number cause = kNone;
-    const bool classes = classes_->any();
-    if (classes && !left_classes_.marked(classes_->class_of(attribute))) {
-      number c, from;
-      if (!contexts_->any() || left.size() > kContextLeft ||
-          !in_context_class(left, attribute, c, from))
-        cause = given_within_classes(attribute, budget);
-    }
+    number cause;
+    within_classes(left, attribute, budget, cause);
     if (cause == kNone) {
       derive_along_a_path(left, attribute);
       continue;

@@ -144,6 +144,8 @@ class preservation_test {
   // links.cpp: the classes in a test.
   void make_classes();
   bool within_classes(std::span<const number> left);
+  bool within_classes(std::span<const number> left, number attribute,
+                      size_t& budget, number& rule);
   bool in_context_class(std::span<const number> left, number attribute,
                         number& c, number& from);
   void derive_along_links(std::span<const number> left);
