@@ -236,8 +236,16 @@ function resultShown() {
   });
 }
 
-// Starts a check of file without waiting for its end.
+// Starts a check of file that stays under way until the page stops it: the
+// engine is never given this one check, so a test of what happens during a
+// check does not race the engine, however fast it reads the file.
 async function startOpening(file) {
+  await page.evaluate(() => {
+    const post = Worker.prototype.postMessage;
+    Worker.prototype.postMessage = function () {
+      Worker.prototype.postMessage = post;  // holds back one message only
+    };
+  });
   await page.$("#file").then((control) => control.uploadFile(file));
   await page.waitForFunction(
       () => !document.getElementById("stop").hidden, { timeout: 20000 });
@@ -420,12 +428,8 @@ for (const [name, its] of Object.entries(browsers)) describe(name, () => {
                      { result: "none", running: true, status: "Checking…" });
     await checking(() => page.click("#stop"));
     await new Promise((resolve) => setTimeout(resolve, 300));
-    // No result, or the verdict of this input if it came before Stop.
-    const stopped = await resultShown();
-    assert.deepEqual({ ...stopped, result: "" },
-                     { result: "", running: false, status: "Stopped." });
-    assert.ok(stopped.result === "none" ||
-              await page.$eval("#download", (a) => a.download) === "big.out");
+    assert.deepEqual(await resultShown(),
+                     { result: "none", running: false, status: "Stopped." });
     await accessible("a stopped check");
     await checking(async () => {
       await page.click("#check");
