@@ -36,15 +36,18 @@ void byte_order::list(const stamped_set& set,
   for (; count < wanted; ++count) list[count] = names_.name(scratch_[count]);
 }
 
-void byte_order::sort(std::span<number> names) {
+size_t byte_order::sort(std::span<number> names, size_t most) {
+  const size_t wanted = std::min(most, names.size());
   if (!walk_cheaper(names.size())) {
-    std::sort(names.begin(), names.end(),
-              [&](number a, number b) { return place_[a] < place_[b]; });
-    return;
+    std::partial_sort(
+        names.begin(), names.begin() + static_cast<ptrdiff_t>(wanted),
+        names.end(), [&](number a, number b) { return place_[a] < place_[b]; });
+    return wanted;
   }
   picked_.clear();
   for (number a : names) picked_.mark(a);
   size_t count = 0;
-  for (number a : by_bytes_)
-    if (picked_.marked(a)) names[count++] = a;
+  for (auto a = by_bytes_.begin(); count < wanted; ++a)
+    if (picked_.marked(*a)) names[count++] = *a;
+  return wanted;
 }

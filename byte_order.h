@@ -29,8 +29,10 @@ class byte_order {
   void list(const stamped_set& set, std::vector<std::string_view>& list,
             size_t most = SIZE_MAX);
 
-  // Puts names, distinct numbers of names, in ascending byte order.
-  void sort(std::span<number> names);
+  // Puts the first most of names, distinct numbers of names, in ascending
+  // byte order at their front; what follows them is not kept. Returns how
+  // many are in order: most, or all when there are fewer.
+  size_t sort(std::span<number> names, size_t most = SIZE_MAX);
 
  private:
   // True when a walk of every name costs less than sorting count of them.

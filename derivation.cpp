@@ -11,7 +11,8 @@
 // it or in the left side, from which its closure reached it.
 void preservation_test::needed_steps(number dependency,
                                      byte_order& names,
-                                     dependency_report& report) {
+                                     dependency_report& report,
+                                     size_t listed) {
   const std::vector<joined>& trace = *trace_;
   in_left_.clear();
   for (number attribute : graph_.left(dependency)) in_left_.mark(attribute);
@@ -44,16 +45,20 @@ void preservation_test::needed_steps(number dependency,
   for (number k = 0; k < trace.size(); ++k) {
     if (!kept[k]) continue;
     if (steps.empty() || steps.back().place != trace[k].schema)
-      steps.push_back({trace[k].schema, added.size(), 0});
+      steps.push_back({trace[k].schema, added.size(), 0, 0});
     added.push_back(trace[k].attribute);
-    ++steps.back().added_count;
+    ++steps.back().added_in_all;
   }
-  for (const dependency_report::step& step : steps)
-    names.sort({added.data() + step.first_added, step.added_count});
   const name_table& table = graph_.model().names;
   report.added_names.clear();
-  for (number attribute : added)
-    report.added_names.push_back(table.name(attribute));
+  for (dependency_report::step& step : steps) {
+    const std::span<number> adds(added.data() + step.first_added,
+                                 step.added_in_all);
+    step.first_added = report.added_names.size();
+    step.added_count = names.sort(adds, listed);
+    for (size_t i = 0; i < step.added_count; ++i)
+      report.added_names.push_back(table.name(adds[i]));
+  }
 }
 
 void preservation_test::need(number attribute) {

@@ -217,7 +217,9 @@ shown_names beyond_report::adds(const numbered_input& model,
                                 const dependency_report& report,
                                 size_t i) const {
   if (!traced) return names_of(model, steps.adds(i));
-  return first_of(report.added(report.steps[i]));
+  shown_names names = first_of(report.added(report.steps[i]));
+  names.count = report.steps[i].added_in_all;
+  return names;
 }
 
 beyond_report beyond(const numbered_input& model, derivations& with,

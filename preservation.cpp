@@ -107,7 +107,7 @@ bool explain(
         break;
       case preservation_test::result::derived:
         r.how = outcome::derived;
-        test.needed_steps(d, names, r);
+        test.needed_steps(d, names, r, listed);
         break;
       case preservation_test::result::lost:
       case preservation_test::result::first:

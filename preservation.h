@@ -78,10 +78,11 @@ struct dependency_report {
   };
   // A step of a derivation: a schema, as its place in the model, and the
   // names that the closure of the derived set's part inside it adds to the
-  // derived set: added(step).
+  // derived set: how many, and the first of them listed, added(step).
   struct step {
     size_t place;
-    size_t first_added, added_count;  // in added_names
+    size_t first_added, added_count;  // listed, in added_names
+    size_t added_in_all;
   };
 
   outcome how = outcome::within_left_side;
@@ -91,7 +92,8 @@ struct dependency_report {
   // far, within its schema, reaches; together they reach the right side.
   std::vector<step> steps;
   // The names that the steps add, step after step, each step's in ascending
-  // byte order. They are views into the model's names.
+  // byte order, or its first when explain() is asked to list fewer. They are
+  // views into the model's names.
   std::vector<std::string_view> added_names;
   // lost: all that the decomposition derives from the left side, or its
   // first names when explain() is asked to list fewer, and the right-side
@@ -101,7 +103,7 @@ struct dependency_report {
   // lost: the whole derived set as numbers of the model's names, ascending.
   std::vector<number> derived_numbers;
 
-  // The names that step, one of steps, adds.
+  // The names listed that step, one of steps, adds.
   std::span<const std::string_view> added(const step& s) const {
     return {added_names.data() + s.first_added, s.added_count};
   }
@@ -118,7 +120,8 @@ bool preserves(const numbered_input& model, work_count& work);
 // the model. The dependencies are taken in the order of their places in
 // order, or in the model's order when order is empty; order must list every
 // place once. A lost dependency's report lists the first listed names of
-// its derived set by name, all of them by number. Returns what preserves()
+// its derived set by name, all of them by number; a step of a derivation,
+// the first listed names it adds. Returns what preserves()
 // returns.
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,

@@ -126,7 +126,6 @@ TEST(Explanation, LongPiecesAreCut) {
     EXPECT_NE(json.find(cut), std::string::npos) << cut;
 }
 
-// The program, from the command line: statuses, output and messages.
 // Names are listed in the order of their bytes, not of their numbers, both
 // when a few are sorted and when all are picked from the whole order.
 TEST(Explanation, ListsNamesInByteOrder) {
@@ -150,13 +149,41 @@ TEST(Explanation, ListsNamesInByteOrder) {
       std::vector<std::string_view> listed;
       order.list(set, listed, most);
       const size_t count = std::min(most, expected.size());
-      EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()),
-                std::vector<std::string>(expected.begin(),
-                                         expected.begin() + count));
+      const std::vector<std::string> want(expected.begin(),
+                                          expected.begin() + count);
+      EXPECT_EQ(std::vector<std::string>(listed.begin(), listed.end()), want);
+      std::vector<number> first = subset;
+      ASSERT_EQ(order.sort(first, most), count);
+      std::vector<std::string> sorted_first;
+      for (size_t i = 0; i < count; ++i)
+        sorted_first.emplace_back(names.name(first[i]));
+      EXPECT_EQ(sorted_first, want);
     }
   }
 }
 
+// A step that adds many names lists the first few asked for, and says how
+// many it adds in all.
+TEST(Explanation, ListsTheFirstNamesOfALongStep) {
+  const ::input in = read_input_text(
+      "k,j,i,h,g,f,e,d,c,b,a\na,z\n\nj->i\ni->h\nh->g\ng->f\nf->e\ne->d\n"
+      "d->c\nc->b\nb->a\na->z\nj,k->z\n", "in");
+  std::vector<std::vector<std::string>> listed;
+  for (size_t most : {SIZE_MAX, size_t{3}})
+    explain(in.model, {}, [&](size_t place, const dependency_report& report) {
+      if (place != 10) return;
+      ASSERT_EQ(report.steps.size(), 2u);
+      EXPECT_EQ(report.steps[0].added_in_all, 9u);
+      const auto names = report.added(report.steps[0]);
+      listed.emplace_back(names.begin(), names.end());
+    }, most);
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0], (std::vector<std::string>{"a", "b", "c", "d", "e", "f",
+                                                 "g", "h", "i"}));
+  EXPECT_EQ(listed[1], (std::vector<std::string>{"a", "b", "c"}));
+}
+
+// The program, from the command line: statuses, output and messages.
 TEST(ExplainProgram, CommandLine) {
   scratch_dir dir;
   write_file(dir / "lost", "A,D\nB,D\n\nA,B->D\nD->B\n");
