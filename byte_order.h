@@ -6,8 +6,8 @@
 // of bytes (distinct names never compare equal).
 //
 // What it costs: O(n log n) byte comparisons once, for n names; then per
-// list of the first m of k names O(min(k log m, n)) without comparing bytes,
-// and a walk stops at the m-th name.
+// list of the first m of k names O(min(k + m log m, n)) without comparing
+// bytes, and a walk stops at the m-th name.
 #ifndef FDKEEP_BYTE_ORDER_H_
 #define FDKEEP_BYTE_ORDER_H_
 
@@ -35,6 +35,7 @@ class byte_order {
   size_t sort(std::span<number> names, size_t most = SIZE_MAX);
 
  private:
+  void first_by_place(std::span<number> names, size_t wanted) const;
   // True when a walk of every name costs less than sorting count of them.
   bool walk_cheaper(size_t count) const;
 

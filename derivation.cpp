@@ -9,10 +9,8 @@
 // and the names that the step used are needed in turn: the name it is
 // linked to, the key of the rule that added it, or the names, derived before
 // it or in the left side, from which its closure reached it.
-void preservation_test::needed_steps(number dependency,
-                                     byte_order& names,
-                                     dependency_report& report,
-                                     size_t listed) {
+void preservation_test::needed_steps(number dependency, byte_order& names,
+                                     dependency_report& report, size_t listed) {
   const std::vector<joined>& trace = *trace_;
   in_left_.clear();
   for (number attribute : graph_.left(dependency)) in_left_.mark(attribute);
@@ -70,8 +68,7 @@ void preservation_test::need(number attribute) {
 // part, reached a name through the closing dependency cause: back through
 // the dependency that reached each name in n, until such names. When n has
 // been collected, the whole part is needed, which is more than enough.
-void preservation_test::trace_back(number n, number cause, number s,
-                                   number k) {
+void preservation_test::trace_back(number n, number cause, number s, number k) {
   const auto in_part = [&](number attribute) {
     return in_left_.marked(attribute) ||
            (joined_.marked(attribute) && joined_at_[attribute] < k);

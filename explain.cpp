@@ -37,9 +37,9 @@ constexpr size_t kShownSteps = 20;
 constexpr size_t kShownNames = 200;
 constexpr size_t kShownBytes = 160;
 
-// The names, at most kShownNames of them, each as show shows it, between
-// open and close, separated by commas; more, when some are left out, says
-// so before close.
+// The names, at most kShownNames of them, each as show(text, name) appends
+// it, between open and close, separated by commas; more, when some are left
+// out, says so before close.
 template <typename Names, typename Show>
 std::string listed(const Names& names, char open, char close, Show show,
                    std::string_view more = "") {
@@ -48,7 +48,7 @@ std::string listed(const Names& names, char open, char close, Show show,
   for (std::string_view name : names) {
     if (count == kShownNames) break;
     if (count++ > 0) text += ", ";
-    text += show(name);
+    show(text, name);
   }
   if (names.size() > kShownNames) text += more;
   return text + close;
@@ -107,14 +107,16 @@ std::vector<size_t> shown_steps(size_t count) {
 
 // text with values, in the language of say.
 std::string said(const messages& say, std::string_view text,
-                 std::initializer_list<std::string> values) {
-  return fill(say(text), std::vector<std::string>(values));
+                 std::initializer_list<std::string_view> values) {
+  std::string filled;
+  append_filled(filled, say(text), values);
+  return filled;
 }
 
 // Names: a schema, or names in ascending order.
 template <typename Names>
 std::string set_text(const messages& say, const Names& names) {
-  return listed(names, '{', '}', shown,
+  return listed(names, '{', '}', append_shown,
                 said(say, message(", \u2026 {1} more"),
                      {std::to_string(left_out(names))}));
 }
@@ -158,7 +160,10 @@ std::string json_bytes(std::string_view bytes) {
 template <typename Names>
 std::string json_names(const std::string& field, const Names& names) {
   std::string json =
-      "\"" + field + "\": " + listed(names, '[', ']', json_bytes);
+      "\"" + field + "\": " +
+      listed(names, '[', ']', [](std::string& text, std::string_view name) {
+        text += json_bytes(name);
+      });
   if (left_out(names) > 0)
     json += ", \"" + field + "_left_out\": " + std::to_string(left_out(names));
   return json;
@@ -191,8 +196,8 @@ struct beyond_report {
   size_t place(const dependency_report& report, size_t i) const {
     return traced ? report.steps[i].place : steps.places[i];
   }
-  shown_names adds(const numbered_input& model,
-                   const dependency_report& report, size_t i) const;
+  shown_names adds(const numbered_input& model, const dependency_report& report,
+                   size_t i) const;
   schema in_no_schema;
   std::vector<number> suggested;
 };
@@ -205,11 +210,11 @@ shown_names names_of(const numbered_input& model,
   for (number attribute : numbers)
     names.first.push_back(model.names.name(attribute));
   names.count = names.first.size();
-  const size_t shown = std::min(names.count, kShownNames);
-  std::partial_sort(names.first.begin(),
-                    names.first.begin() + static_cast<ptrdiff_t>(shown),
-                    names.first.end());
-  names.first.resize(shown);
+  const auto shown = names.first.begin() +
+                     static_cast<ptrdiff_t>(std::min(names.count, kShownNames));
+  std::nth_element(names.first.begin(), shown, names.first.end());
+  std::sort(names.first.begin(), shown);
+  names.first.erase(shown, names.first.end());
   return names;
 }
 
@@ -238,9 +243,8 @@ beyond_report beyond(const numbered_input& model, derivations& with,
     for (std::string_view name : report.missing)
       if (!model.names.find(name, attribute) || !model.held[attribute])
         more.in_no_schema.emplace(name);
-    more.suggested = suggested_schema(with, model.left[place],
-                                      model.right[place],
-                                      report.derived_numbers);
+    more.suggested = suggested_schema(
+        with, model.left[place], model.right[place], report.derived_numbers);
   }
   return more;
 }
@@ -273,10 +277,9 @@ std::string as_text(const messages& say, const input& in,
         if (i > next)
           text += said(say, message("    \u2026 {1} steps left out\n"),
                        {std::to_string(i - next)});
-        text += said(
-            say, message("    {1}\n      adds {2}\n"),
-            {line_text(say, in.schema_lines[more.place(report, i)]),
-             set_text(say, more.adds(in.model, report, i))});
+        text += said(say, message("    {1}\n      adds {2}\n"),
+                     {line_text(say, in.schema_lines[more.place(report, i)]),
+                      set_text(say, more.adds(in.model, report, i))});
         next = i + 1;
       }
       return text;
@@ -296,9 +299,8 @@ std::string as_text(const messages& say, const input& in,
   return text;
 }
 
-std::string as_json(const input& in, const input_line& line,
-                    const schema& left, const schema& right,
-                    const dependency_report& report,
+std::string as_json(const input& in, const input_line& line, const schema& left,
+                    const schema& right, const dependency_report& report,
                     const beyond_report& more) {
   std::string json = "{";
   json += json_line(line);
@@ -319,8 +321,7 @@ std::string as_json(const input& in, const input_line& line,
       for (size_t i : shown)
         json += std::string(i > shown.front() ? ", " : "") + "{" +
                 json_line(in.schema_lines[more.place(report, i)]) + ", " +
-                json_names("adds", more.adds(in.model, report, i)) +
-                "}";
+                json_names("adds", more.adds(in.model, report, i)) + "}";
       json += "]";
       if (shown.size() < n)
         json += ", \"steps_left_out\": " + std::to_string(n - shown.size());
@@ -354,12 +355,12 @@ std::string kept_lines(const std::vector<size_t>& lines, size_t& more) {
 std::string repair_text(const messages& say, const numbered_input& model,
                         const std::vector<repair_schema>& repair) {
   if (repair.empty()) return "";
-  std::string text = said(
-      say,
-      repair.size() == 1
-          ? message("\nto keep every lost dependency, add {1} schema:\n")
-          : message("\nto keep every lost dependency, add {1} schemas:\n"),
-      {std::to_string(repair.size())});
+  std::string text =
+      said(say,
+           repair.size() == 1
+               ? message("\nto keep every lost dependency, add {1} schema:\n")
+               : message("\nto keep every lost dependency, add {1} schemas:\n"),
+           {std::to_string(repair.size())});
   for (const repair_schema& s : repair) {
     size_t more = 0;
     const std::string lines = kept_lines(s.keeps, more);
@@ -412,8 +413,9 @@ bool write_explanation(const input& in, std::string_view name,
   derivations with(model);
   std::vector<repair_schema> suggested;
   size_t written = 0;
-  const bool preserving =
-      explain(model, order, [&](size_t place, const dependency_report& report) {
+  const bool preserving = explain(
+      model, order,
+      [&](size_t place, const dependency_report& report) {
         const input_line& line = in.dependency_lines[place];
         const schema left = schema_of(model, model.left[place]);
         const beyond_report more = beyond(model, with, place, report);
@@ -426,7 +428,8 @@ bool write_explanation(const input& in, std::string_view name,
         } else {
           write(as_text(say, in, line, left, report, more));
         }
-      }, kShownNames);
+      },
+      kShownNames);
 
   const size_t count = model.dependency_count(), lost = suggested.size();
   const std::vector<repair_schema> repair = whole_repair(std::move(suggested));

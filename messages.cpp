@@ -19,10 +19,17 @@ bool add_quoted(std::string_view line, size_t at, std::string& text) {
     if (c == '"') return true;
     if (c == '\\' && i + 1 < line.size()) {
       switch (c = line[++i]) {
-        case 'n': c = '\n'; break;
-        case 't': c = '\t'; break;
-        case 'r': c = '\r'; break;
-        default: break;  // \" \\ and any other character stand for it
+        case 'n':
+          c = '\n';
+          break;
+        case 't':
+          c = '\t';
+          break;
+        case 'r':
+          c = '\r';
+          break;
+        default:
+          break;  // \" \\ and any other character stand for it
       }
     }
     text += c;
@@ -42,8 +49,14 @@ language language_from(const std::function<const char*(const char*)>& get) {
 }
 
 std::string fill(std::string_view text, std::span<const std::string> values) {
+  const std::vector<std::string_view> views(values.begin(), values.end());
   std::string filled;
-  filled.reserve(text.size());
+  append_filled(filled, text, views);
+  return filled;
+}
+
+void append_filled(std::string& filled, std::string_view text,
+                   std::span<const std::string_view> values) {
   for (size_t i = 0; i < text.size(); ++i) {
     const size_t close = text[i] == '{' ? text.find('}', i) : i;
     if (close != std::string_view::npos && close > i + 1) {
@@ -61,7 +74,6 @@ std::string fill(std::string_view text, std::span<const std::string> values) {
     }
     filled += text[i];
   }
-  return filled;
 }
 
 std::vector<std::pair<std::string, std::string>> read_po(std::string_view po) {

@@ -41,6 +41,10 @@ language language_from(const std::function<const char*(const char*)>& get);
 // without a value stays as it is.
 std::string fill(std::string_view text, std::span<const std::string> values);
 
+// Appends text, filled as fill() fills it, to out.
+void append_filled(std::string& out, std::string_view text,
+                   std::span<const std::string_view> values);
+
 // The entries of a catalogue in the PO format, in order: each msgid with
 // its msgstr, with their C escapes resolved and continued lines joined. The
 // header (the empty msgid), fuzzy entries and entries without a translation

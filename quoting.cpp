@@ -5,6 +5,7 @@
 #include "quoting.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace {
@@ -44,15 +45,24 @@ decoded decode(std::string_view text, size_t at) {
 }
 
 // ASCII that could be read as the program's notation or hides itself.
-bool plain_ascii(uint32_t c) {
-  return c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '{' &&
-         c != '}';
+constexpr bool plain_ascii(uint32_t c) {
+  return c >= 0x20 && c < 0x7F && c != '"' && c != '\\' && c != '{' && c != '}';
 }
+
+// plain_ascii() of every byte, looked up once per byte of a name.
+constexpr std::array<bool, 256> kPlainByte = [] {
+  std::array<bool, 256> plain{};
+  for (uint32_t c = 0; c < 256; ++c) plain[c] = plain_ascii(c);
+  return plain;
+}();
 
 bool plain(std::string_view bytes) {
   if (bytes.empty() || bytes.front() == ' ' || bytes.back() == ' ')
     return false;
-  for (size_t at = 0; at < bytes.size();) {
+  size_t at = 0;  // most names are printable ASCII: one look per byte
+  while (at < bytes.size() && kPlainByte[static_cast<unsigned char>(bytes[at])])
+    ++at;
+  while (at < bytes.size()) {
     const decoded c = decode(bytes, at);
     if (c.length == 0 ||
         !(c.value < 0x80 ? plain_ascii(c.value) : plain_code_point(c.value)))
@@ -86,8 +96,9 @@ const char* short_escape(uint32_t c) {
 bool plain_code_point(uint32_t c) {
   const code_point_range* end = kPlainCodePoints + kPlainCodePointRanges;
   const code_point_range* range = std::upper_bound(
-      kPlainCodePoints, end, c,
-      [](uint32_t value, const code_point_range& r) { return value < r.first; });
+      kPlainCodePoints, end, c, [](uint32_t value, const code_point_range& r) {
+        return value < r.first;
+      });
   return range != kPlainCodePoints && c <= range[-1].last;
 }
 
@@ -101,8 +112,17 @@ bool valid_utf8(std::string_view bytes) {
 }
 
 std::string shown(std::string_view bytes) {
-  if (plain(bytes)) return std::string(bytes);
-  std::string text = "\"";
+  std::string text;
+  append_shown(text, bytes);
+  return text;
+}
+
+void append_shown(std::string& text, std::string_view bytes) {
+  if (plain(bytes)) {
+    text += bytes;
+    return;
+  }
+  text += '"';
   char escape[16];
   for (size_t at = 0; at < bytes.size();) {
     const decoded c = decode(bytes, at);
@@ -126,5 +146,5 @@ std::string shown(std::string_view bytes) {
     }
     at += c.length;
   }
-  return text + "\"";
+  text += '"';
 }

@@ -51,4 +51,7 @@ bool valid_utf8(std::string_view bytes);
 // above.
 std::string shown(std::string_view bytes);
 
+// Appends bytes, as shown() shows them, to text.
+void append_shown(std::string& text, std::string_view bytes);
+
 #endif  // FDKEEP_QUOTING_H_
