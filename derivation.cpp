@@ -22,11 +22,11 @@ void preservation_test::needed_steps(number dependency, byte_order& names,
     joined_.mark(trace[k].attribute);
     joined_at_[trace[k].attribute] = k;
   }
-  std::vector<bool> kept(trace.size());
+  kept_.clear();  // by place in the trace
   for (number k = static_cast<number>(trace.size()); k-- > 0;) {
     const joined& step = trace[k];
     if (!needed_.marked(step.attribute)) continue;
-    kept[k] = true;
+    kept_.mark(k);
     if (step.node == kLinked) {
       need(step.cause);
       if (step.under != kNone)
@@ -39,12 +39,13 @@ void preservation_test::needed_steps(number dependency, byte_order& names,
   }
   std::vector<dependency_report::step>& steps = report.steps;
   std::vector<number>& added = scratch_;
-  added.clear();
+  added.resize(trace.size());
+  size_t count = 0;
   for (number k = 0; k < trace.size(); ++k) {
-    if (!kept[k]) continue;
+    if (!kept_.marked(k)) continue;
     if (steps.empty() || steps.back().place != trace[k].schema)
-      steps.push_back({trace[k].schema, added.size(), 0, 0});
-    added.push_back(trace[k].attribute);
+      steps.push_back({trace[k].schema, count, 0, 0});
+    added[count++] = trace[k].attribute;
     ++steps.back().added_in_all;
   }
   const name_table& table = graph_.model().names;

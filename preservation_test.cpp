@@ -27,6 +27,7 @@ preservation_test::preservation_test(const dependency_graph& graph,
       in_left_(graph.name_count()),
       needed_(graph.name_count()),
       joined_(graph.name_count()),
+      kept_(graph.name_count()),
       joined_at_(graph.name_count()),
       state_(graph.dependency_count(), kUntested) {}
 

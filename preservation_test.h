@@ -226,7 +226,7 @@ class preservation_test {
   number holder_ = kNone;
 
   // For needed_steps().
-  marks in_left_, needed_, joined_;
+  marks in_left_, needed_, joined_, kept_;
   std::vector<number> joined_at_;
 
   // Per dependency: untested, waiting for a test that asked for it, tested.
