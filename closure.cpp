@@ -14,6 +14,7 @@ closure::closure(const watched_dependencies& dependencies, size_t names,
       place_(dependencies.size()),
       waiting_head_(names),
       waiting_(names),
+      applied_list_(dependencies.size()),
       started_(names) {}
 
 bool closure::started_from(std::span<const number> start) const {
@@ -27,7 +28,7 @@ void closure::compute(std::span<const number> start) {
   applied_.clear();
   waiting_.clear();
   waits_.clear();
-  applied_list_.clear();
+  applied_count_ = 0;
   ++work_.closures;
   started_.clear();
   for (number attribute : start) {
@@ -40,7 +41,7 @@ void closure::compute(std::span<const number> start) {
   for (number dependency : dependencies_.unconditional) apply(dependency);
   // reached_ lists every name once; walking the list processes each.
   for (size_t next = 0; next < reached_.members().size(); ++next) {
-    if (next == start_size) at_start_ = applied_list_.size();
+    if (next == start_size) at_start_ = applied_count_;
     const number attribute = reached_.members()[next];
     ++work_.names;
     for (number dependency : dependencies_.first[attribute])
@@ -49,7 +50,7 @@ void closure::compute(std::span<const number> start) {
     for (number w = waiting_head_[attribute]; w != kNone; w = waits_[w].second)
       look_at(waits_[w].first, place_[waits_[w].first] + 1);
   }
-  if (reached_.size() <= start_size) at_start_ = applied_list_.size();
+  if (reached_.size() <= start_size) at_start_ = applied_count_;
 }
 
 // Walks the left side of dependency from place to the first name not
@@ -70,7 +71,7 @@ void closure::look_at(number dependency, number place) {
 
 void closure::apply(number dependency) {
   applied_.mark(dependency);
-  applied_list_.push_back(dependency);
+  applied_list_[applied_count_++] = dependency;
   for (number attribute : dependencies_.right[dependency])
     reached_.insert(attribute);
 }

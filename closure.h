@@ -76,7 +76,9 @@ class closure {
   std::vector<number> waiting_head_;  // per name: first waiting, if marked
   marks waiting_;                     // names with dependencies waiting
   std::vector<std::pair<number, number>> waits_;  // dependency, next
-  std::vector<number> applied_list_;  // in the order they applied
+  // In the order they applied: room for each dependency once.
+  std::vector<number> applied_list_;
+  size_t applied_count_ = 0;
   size_t at_start_ = 0;
   marks started_;                 // the start of the last closure
   size_t start_size_ = SIZE_MAX;  // none yet
