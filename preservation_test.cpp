@@ -88,6 +88,7 @@ preservation_test::result preservation_test::decide(number dependency,
     make_classes();
     if (within_classes(left)) return verified(dependency);
   }
+  if (closed_under_dependencies()) return result::lost;
 
   // C, from the held names of Z: no closure of a schema's part can leave it.
   start_closures();
@@ -206,6 +207,59 @@ bool preservation_test::apply_rules() {
                   [&](number rule) { return fire(rule); });
   }
   return wanted_left_ == 0;
+}
+
+// True when Z, closed under the rules, is closed under every dependency
+// whose left side it holds: then no schema's closure can leave it, Z is
+// all the decomposition derives, and C need not be taken. A dependency that
+// a schema rule stands for, with its whole right side, cannot lead out: its
+// rule has fired. So only the others are looked at, those whose first name
+// is in Z: O(|Z|) and their sides, never more than taking C.
+bool preservation_test::closed_under_dependencies() {
+  const watched_dependencies& closing = graph_.closing();
+  if (uncovered_at_.empty()) index_uncovered();
+  const auto in_z = [&](number a) { return derived_.contains(a); };
+  const auto leads_out = [&](number d) {
+    ++work_.dependencies;
+    const std::span<const number> left = closing.left[d], right = closing.right[d];
+    return std::all_of(left.begin(), left.end(), in_z) &&
+           !std::all_of(right.begin(), right.end(), in_z);
+  };
+  for (number d : closing.unconditional)
+    if (leads_out(d)) return false;
+  for (number attribute : derived_.members()) {
+    ++work_.names;
+    for (number i = uncovered_at_[attribute]; i < uncovered_at_[attribute + 1];
+         ++i)
+      if (leads_out(uncovered_[i])) return false;
+  }
+  return true;
+}
+
+// Lists, by first name, the closing dependencies that no schema rule stands
+// for: those from a dependency without one, and those whose right side
+// reaches beyond the rule's schema.
+void preservation_test::index_uncovered() {
+  const watched_dependencies& closing = graph_.closing();
+  const std::vector<number>& tested = graph_.closing_tested();
+  const auto covered = [&](number d) {
+    const number s = rules_.ruled_in(tested[d]);
+    const std::span<const number> right = closing.right[d];
+    return s != kNone &&
+           std::all_of(right.begin(), right.end(),
+                       [&](number a) { return graph_.holds(s, a); });
+  };
+  uncovered_at_.assign(graph_.name_count() + 1, 0);
+  for (number d = 0; d < closing.size(); ++d)
+    if (!closing.left[d].empty() && !covered(d))
+      ++uncovered_at_[closing.left[d][0] + 1];
+  for (size_t a = 1; a < uncovered_at_.size(); ++a)
+    uncovered_at_[a] += uncovered_at_[a - 1];
+  uncovered_.resize(uncovered_at_.back());
+  std::vector<number> next(uncovered_at_.begin(), uncovered_at_.end() - 1);
+  for (number d = 0; d < closing.size(); ++d)
+    if (!closing.left[d].empty() && !covered(d))
+      uncovered_[next[closing.left[d][0]]++] = d;
 }
 
 // The names of rule join Z. False when the test is then over. Kept inline:

@@ -116,6 +116,8 @@ class preservation_test {
   void derive_only(std::span<const number> left);
   bool derives_the_last_lost_set(std::span<const number> left);
   bool apply_rules();
+  bool closed_under_dependencies();
+  void index_uncovered();
   bool fire(number rule);
   bool grow_for_the_right_side();
   bool grow_from_the_bound();
@@ -224,6 +226,10 @@ class preservation_test {
   size_t state_limit_;
   std::vector<joined>* trace_ = nullptr;
   number holder_ = kNone;
+
+  // Per name, from uncovered_at_[name]: the closing dependencies whose
+  // first name it is and that no schema rule stands for.
+  std::vector<number> uncovered_at_, uncovered_;
 
   // For needed_steps().
   marks in_left_, needed_, joined_, kept_;

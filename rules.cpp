@@ -24,6 +24,7 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
       waited_on_(graph.name_count()),
       waiting_(graph.name_count()) {
   holder_.assign(graph.dependency_count(), kNone);
+  ruled_in_.assign(graph.dependency_count(), kNone);
   // Room for a schema rule and a verified rule per dependency, at most the
   // size of the dependencies each: made once, not grown by copying.
   rules_.reserve(2 * graph.dependency_count());
@@ -47,7 +48,10 @@ rule_base::rule_base(const dependency_graph& graph, size_t limit,
           if (role[attribute] == kRight && graph.holds(best, attribute))
             names.push_back(attribute);
       }
-      if (!names.empty()) add(kind::schema, best, graph.left(d), names, false);
+      if (!names.empty()) {
+        add(kind::schema, best, graph.left(d), names, false);
+        ruled_in_[d] = best;
+      }
     }
     for (number attribute : graph.left(d)) role[attribute] = 0;
     for (number attribute : graph.right(d)) role[attribute] = 0;

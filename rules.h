@@ -70,6 +70,10 @@ class rule_base {
   // The first schema, in order, that holds both sides of a dependency, or
   // kNone.
   number holder(number dependency) const { return holder_[dependency]; }
+  // The schema of dependency's schema rule, or kNone when it has none: its
+  // key is the dependency's left side, its names those of the right side
+  // that the schema holds.
+  number ruled_in(number dependency) const { return ruled_in_[dependency]; }
 
   // Adds a verified rule: left side (ascending, any names) to right side.
   void verify(std::span<const number> left, std::span<const number> right);
@@ -151,6 +155,7 @@ class rule_base {
   std::vector<number> learned_of_;  // per schema: its learned rules
   std::vector<number> unconditional_;
   std::vector<number> holder_;  // per dependency: a schema with both sides
+  std::vector<number> ruled_in_;  // per dependency: its schema rule's schema
   number schema_rules_ = 0;     // the first rules, made at once
   table givers_;                // per name: the schema rules that give it
   scratch_map known_;  // hash of a schema and a key: a rule with them

@@ -607,6 +607,24 @@ TEST(Keep, TakesARuleWhoseKeyLiesInTheClassesOfTheLeftSide) {
   }
 }
 
+// A derived set that the schema rules close is complete only when no
+// dependency leads out of it. Each of these leads out, and the test must
+// go on: a right side beyond the schema of its rule (a->b,c reaches c in
+// {a,c}), a name no schema holds that leads on (a->b,x, then x->c), and a
+// left side that no schema holds (b,q->c). The last dependency of each is
+// preserved; taking the rules' set as complete would call it lost.
+TEST(Keep, GoesOnWhenADependencyLeadsOutOfTheRulesSet) {
+  for (const char* input :
+       {"a,b\na,c\n\na->b,c\n", "a,b\na,c\n\na->b,x\nx->c\nb,a->c\n",
+        "a,b\na,q\na,c\n\na->b\nb->q\nb,q->c\nq,a->c\n"}) {
+    SCOPED_TRACE(input);
+    decomposition d;
+    dependency_map map;
+    ASSERT_TRUE(read_input(input, d, map));
+    expect_explained(d, map);
+  }
+}
+
 // Small inputs on which an earlier engine went wrong. In the first, two
 // schemas share the left side's name "a b": {a b, C} takes the shared
 // closure of {a b}, and {a b, Z, M}, whose part also holds Z, goes on from
