@@ -10,7 +10,8 @@
 // linked to, the key of the rule that added it, or the names, derived before
 // it or in the left side, from which its closure reached it.
 void preservation_test::needed_steps(number dependency, byte_order& names,
-                                     dependency_report& report, size_t listed) {
+                                     dependency_report& report,
+                                     const listing& listed) {
   const std::vector<joined>& trace = *trace_;
   in_left_.clear();
   for (number attribute : graph_.left(dependency)) in_left_.mark(attribute);
@@ -50,11 +51,14 @@ void preservation_test::needed_steps(number dependency, byte_order& names,
   }
   const name_table& table = graph_.model().names;
   report.added_names.clear();
-  for (dependency_report::step& step : steps) {
+  for (size_t i = 0; i < steps.size(); ++i) {
+    dependency_report::step& step = steps[i];
     const std::span<number> adds(added.data() + step.first_added,
                                  step.added_in_all);
     step.first_added = report.added_names.size();
-    step.added_count = names.sort(adds, listed);
+    step.added_count = listed_step(listed, i, steps.size())
+                           ? names.sort(adds, listed.names)
+                           : 0;
     for (size_t i = 0; i < step.added_count; ++i)
       report.added_names.push_back(table.name(adds[i]));
   }

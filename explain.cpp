@@ -95,13 +95,14 @@ std::string_view shown_start(std::string_view line) {
   return line.substr(0, cut);
 }
 
+// What an explanation shows of long lists.
+constexpr listing kShown = {.names = kShownNames, .steps = kShownSteps};
+
 // The places of the steps shown of a derivation of count steps.
 std::vector<size_t> shown_steps(size_t count) {
   std::vector<size_t> places;
   for (size_t i = 0; i < count; ++i)
-    if (count <= kShownSteps || i < kShownSteps / 2 ||
-        i >= count - kShownSteps / 2)
-      places.push_back(i);
+    if (listed_step(kShown, i, count)) places.push_back(i);
   return places;
 }
 
@@ -429,7 +430,7 @@ bool write_explanation(const input& in, std::string_view name,
           write(as_text(say, in, line, left, report, more));
         }
       },
-      kShownNames);
+      kShown);
 
   const size_t count = model.dependency_count(), lost = suggested.size();
   const std::vector<repair_schema> repair = whole_repair(std::move(suggested));

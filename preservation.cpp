@@ -63,15 +63,20 @@ bool preserves(const numbered_input& model, work_count& work) {
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report,
-    size_t listed) {
+    const listing& listed) {
   work_count work;
   return explain(model, order, report, work, listed);
+}
+
+bool listed_step(const listing& listed, size_t i, size_t count) {
+  return count <= listed.steps || i < listed.steps / 2 ||
+         i >= count - listed.steps / 2;
 }
 
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report,
-    work_count& work, size_t listed) {
+    work_count& work, const listing& listed) {
   if (model.dependency_count() == 0) return true;
   const dependency_graph graph(model);
   preservation_test test(graph, work);
@@ -113,7 +118,7 @@ bool explain(
       case preservation_test::result::first:
         r.how = outcome::lost;
         preserving = false;
-        names.list(test.derived(), r.derived, listed);
+        names.list(test.derived(), r.derived, listed.names);
         test.derived().ascending(r.derived_numbers);
         missing.clear();
         for (number attribute : model.right[d])

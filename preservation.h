@@ -109,6 +109,17 @@ struct dependency_report {
   }
 };
 
+// How much of a long report explain() lists: the first names of a lost
+// dependency's derived set, and of each step of a derivation; and of a
+// derivation of more steps than steps, only its first and last steps / 2.
+struct listing {
+  size_t names = SIZE_MAX;
+  size_t steps = SIZE_MAX;
+};
+
+// True when step i of a derivation of count steps is listed.
+bool listed_step(const listing& listed, size_t i, size_t count);
+
 // True when the decomposition of model preserves every dependency.
 bool preserves(const numbered_input& model);
 
@@ -119,20 +130,20 @@ bool preserves(const numbered_input& model, work_count& work);
 // first lost one, and hands each one's report to report with its place in
 // the model. The dependencies are taken in the order of their places in
 // order, or in the model's order when order is empty; order must list every
-// place once. A lost dependency's report lists the first listed names of
-// its derived set by name, all of them by number; a step of a derivation,
-// the first listed names it adds. Returns what preserves()
-// returns.
+// place once. A lost dependency's report lists its derived set by name as
+// far as listed says, all of it by number; a step of a derivation, the
+// names it adds as far as listed says, none when the step is not listed.
+// Returns what preserves() returns.
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report,
-    size_t listed = SIZE_MAX);
+    const listing& listed = {});
 
 // The same, and the work it took in work.
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report,
-    work_count& work, size_t listed = SIZE_MAX);
+    work_count& work, const listing& listed = {});
 
 // The same on a decomposition and a dependency map, whose places are their
 // orders.

@@ -221,7 +221,8 @@ bool preservation_test::closed_under_dependencies() {
   const auto in_z = [&](number a) { return derived_.contains(a); };
   const auto leads_out = [&](number d) {
     ++work_.dependencies;
-    const std::span<const number> left = closing.left[d], right = closing.right[d];
+    const std::span<const number> left = closing.left[d];
+    const std::span<const number> right = closing.right[d];
     return std::all_of(left.begin(), left.end(), in_z) &&
            !std::all_of(right.begin(), right.end(), in_z);
   };

@@ -86,9 +86,9 @@ class preservation_test {
   // Puts into report the steps of the last test's trace, which derived the
   // dependency's right side, that the right side needs, in order, and the
   // names they add, each step's in the ascending byte order of names, as
-  // far as the first listed; consecutive steps of one schema become one.
+  // far as listed says; consecutive steps of one schema become one.
   void needed_steps(number dependency, byte_order& names,
-                    dependency_report& report, size_t listed = SIZE_MAX);
+                    dependency_report& report, const listing& listed = {});
 
  private:
   // What a closure node serves: the schemas whose closure it is.

@@ -162,14 +162,15 @@ TEST(Explanation, ListsNamesInByteOrder) {
   }
 }
 
-// A step that adds many names lists the first few asked for, and says how
-// many it adds in all.
+// A step that adds many names lists the first few asked for, or none when
+// the step is not listed, and says how many it adds in all.
 TEST(Explanation, ListsTheFirstNamesOfALongStep) {
   const ::input in = read_input_text(
       "k,j,i,h,g,f,e,d,c,b,a\na,z\n\nj->i\ni->h\nh->g\ng->f\nf->e\ne->d\n"
       "d->c\nc->b\nb->a\na->z\nj,k->z\n", "in");
   std::vector<std::vector<std::string>> listed;
-  for (size_t most : {SIZE_MAX, size_t{3}})
+  for (const listing& most : {listing{}, listing{.names = 3},
+                              listing{.names = 3, .steps = 0}})
     explain(in.model, {}, [&](size_t place, const dependency_report& report) {
       if (place != 10) return;
       ASSERT_EQ(report.steps.size(), 2u);
@@ -177,10 +178,11 @@ TEST(Explanation, ListsTheFirstNamesOfALongStep) {
       const auto names = report.added(report.steps[0]);
       listed.emplace_back(names.begin(), names.end());
     }, most);
-  ASSERT_EQ(listed.size(), 2u);
+  ASSERT_EQ(listed.size(), 3u);
   EXPECT_EQ(listed[0], (std::vector<std::string>{"a", "b", "c", "d", "e", "f",
                                                  "g", "h", "i"}));
   EXPECT_EQ(listed[1], (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_TRUE(listed[2].empty());
 }
 
 // The program, from the command line: statuses, output and messages.
