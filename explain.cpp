@@ -51,7 +51,8 @@ std::string listed(const Names& names, char open, char close, Show show,
     show(text, name);
   }
   if (names.size() > kShownNames) text += more;
-  return text + close;
+  text += close;
+  return text;
 }
 
 template <typename Names>
@@ -114,12 +115,38 @@ std::string said(const messages& say, std::string_view text,
   return filled;
 }
 
-// Names: a schema, or names in ascending order.
+// Names: a schema, or names in ascending order, between braces, as listed()
+// lists them with shown(). Written in one piece: a long explanation lists
+// millions of names, most of them shown as they are.
 template <typename Names>
 std::string set_text(const messages& say, const Names& names) {
-  return listed(names, '{', '}', append_shown,
-                said(say, message(", \u2026 {1} more"),
-                     {std::to_string(left_out(names))}));
+  const std::string more =
+      left_out(names) > 0 ? said(say, message(", \u2026 {1} more"),
+                                 {std::to_string(left_out(names))})
+                          : "";
+  std::vector<std::string_view> first;
+  // The names not shown as they are: room for all at once, so that the
+  // views of first stay valid.
+  std::vector<std::string> quoted;
+  size_t size = 2 + more.size();
+  for (std::string_view name : names) {
+    if (first.size() == kShownNames) break;
+    if (!shown_as_is(name)) {
+      if (quoted.empty()) quoted.reserve(kShownNames);
+      name = quoted.emplace_back(shown(name));
+    }
+    size += name.size() + (first.empty() ? 0 : 2);
+    first.push_back(name);
+  }
+  std::string text(size, '{');
+  char* out = text.data() + 1;
+  for (size_t i = 0; i < first.size(); ++i) {
+    if (i > 0) out = std::copy_n(", ", 2, out);
+    out = std::copy(first[i].begin(), first[i].end(), out);
+  }
+  out = std::copy(more.begin(), more.end(), out);
+  *out = '}';
+  return text;
 }
 
 std::string line_text(const messages& say, const input_line& line) {

@@ -117,6 +117,8 @@ std::string shown(std::string_view bytes) {
   return text;
 }
 
+bool shown_as_is(std::string_view bytes) { return plain(bytes); }
+
 void append_shown(std::string& text, std::string_view bytes) {
   if (plain(bytes)) {
     text += bytes;

@@ -54,4 +54,7 @@ std::string shown(std::string_view bytes);
 // Appends bytes, as shown() shows them, to text.
 void append_shown(std::string& text, std::string_view bytes);
 
+// True when shown(bytes) is bytes as they are.
+bool shown_as_is(std::string_view bytes);
+
 #endif  // FDKEEP_QUOTING_H_
