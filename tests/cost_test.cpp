@@ -104,4 +104,16 @@ TEST(Cost, DecidesTestsOfACycleAtOnce) {
   }
 }
 
+// A chain in one wide schema whose every step also asks for a name that no
+// schema holds: each test, lost, derives the rest of the chain through the
+// schema rules, and nothing leads out of that set, so it is complete
+// without the closure of its names under every dependency: 0.38 here per
+// dependency and unit of size, against 0.50 when each test took it too.
+TEST(Cost, TakesNoBoundOfASetThatNothingLeadsOutOf) {
+  const input in = preserved_shape("chain to a tag", true);
+  work_count work;
+  explain(in.model, {}, [](size_t, const dependency_report&) {}, work);
+  EXPECT_LE(per_dependency_and_size(work, in.model), 0.42);
+}
+
 }  // namespace

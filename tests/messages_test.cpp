@@ -45,6 +45,10 @@ TEST(Messages, ValuesGoWhereTheTextSays) {
   EXPECT_EQ(fill("{1}:{2}: x", values), "in.txt:4: x");
   EXPECT_EQ(fill("{2}. sor, {1}", values), "4. sor, in.txt");
   EXPECT_EQ(fill("{3} {} {x} {1", values), "{3} {} {x} {1");
+  const std::string_view views[] = {"in.txt", "4"};
+  std::string text = "> ";
+  append_filled(text, "{2}-{1}", views);
+  EXPECT_EQ(text, "> 4-in.txt");
 }
 
 TEST(Messages, ReadsTheCatalogueFormat) {

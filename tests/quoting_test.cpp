@@ -104,6 +104,18 @@ TEST(Quoting, RowsReadBothWays) {
   for (const auto& row : rows) {
     EXPECT_EQ(shown(row.bytes), row.shown);
     EXPECT_EQ(unshown(row.shown), row.bytes) << row.shown;
+    EXPECT_EQ(shown_as_is(row.bytes), row.shown == row.bytes) << row.shown;
+    std::string text = "{";
+    append_shown(text, row.bytes);
+    EXPECT_EQ(text, "{" + row.shown);
+  }
+  // Each byte alone, and inside a name, is shown as it is exactly when
+  // shown() leaves it so.
+  for (int byte = 0; byte < 256; ++byte) {
+    for (const std::string& name :
+         {std::string(1, static_cast<char>(byte)),
+          "a" + std::string(1, static_cast<char>(byte)) + "b"})
+      EXPECT_EQ(shown_as_is(name), shown(name) == name) << byte;
   }
 }
 
