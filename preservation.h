@@ -17,7 +17,10 @@
 //     derived set, and whose names and their classes hold the left side
 //     that set came from, derives that same set: it is lost with it, and
 //     the dependencies that all lose one cycle are explained without
-//     deriving it again.
+//     deriving it again. When no dependency whose left side Z holds leads
+//     out of Z, no schema can add to it: the test is lost with Z as it is.
+//     Only the dependencies that no schema rule covers with its whole right
+//     side need a look for that, those of their first names in Z.
 //  2. Otherwise C, the closure of the held names of Z under all dependencies
 //     (shared by consecutive tests whose Z holds the same names), bounds
 //     what any schema can add: only dependencies that C applies are

@@ -6,8 +6,9 @@
 // name joins it through a rule or a closure of a schema's part, or it is
 // the last lost derived set, taken whole by a traced test whose left side
 // and the one that set came from each lie in the other's derived set; a
-// schema whose every name of the bound is derived adds nothing more; a
-// closure that others go on from changes no more.
+// derived set that no dependency leads out of is complete; a schema whose
+// every name of the bound is derived adds nothing more; a closure that
+// others go on from changes no more.
 //
 // What it costs: see preservation.h. Its state is stamped, so a test costs
 // what it touches; the closures' state is collected once it outgrows a
