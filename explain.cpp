@@ -115,16 +115,23 @@ std::string said(const messages& say, std::string_view text,
   return filled;
 }
 
+// The same, appended to out.
+void add_said(std::string& out, const messages& say, std::string_view text,
+              std::initializer_list<std::string_view> values) {
+  append_filled(out, say(text), values);
+}
+
 // Names: a schema, or names in ascending order, between braces, as listed()
 // lists them with shown(). Written in one piece: a long explanation lists
 // millions of names, most of them shown as they are.
 template <typename Names>
 std::string set_text(const messages& say, const Names& names) {
-  const std::string more =
-      left_out(names) > 0 ? said(say, message(", \u2026 {1} more"),
-                                 {std::to_string(left_out(names))})
-                          : "";
+  const std::string more = left_out(names) > 0
+                               ? said(say, message(", \u2026 {1} more"),
+                                      {std::to_string(left_out(names))})
+                               : "";
   std::vector<std::string_view> first;
+  first.reserve(std::min(names.size(), kShownNames));
   // The names not shown as they are: room for all at once, so that the
   // views of first stay valid.
   std::vector<std::string> quoted;
@@ -154,8 +161,8 @@ std::string line_text(const messages& say, const input_line& line) {
   std::string text = said(say, message("line {1}: {2}"),
                           {std::to_string(line.number), shown(start)});
   if (start.size() < line.text.size())
-    text += said(say, message(" \u2026 {1} more bytes"),
-                 {std::to_string(line.text.size() - start.size())});
+    add_said(text, say, message(" \u2026 {1} more bytes"),
+             {std::to_string(line.text.size() - start.size())});
   return text;
 }
 
@@ -295,32 +302,32 @@ std::string as_text(const messages& say, const input& in,
                          {line_text(say, in.schema_lines[report.place])});
     case outcome::derived: {
       const size_t n = more.step_count(report);
-      text += said(say,
-                   n == 1 ? message("  preserved: derived in {1} step")
-                          : message("  preserved: derived in {1} steps"),
-                   {std::to_string(n)});
+      add_said(text, say,
+               n == 1 ? message("  preserved: derived in {1} step")
+                      : message("  preserved: derived in {1} steps"),
+               {std::to_string(n)});
       text += more.traced ? say(message(", as traced\n")) : "\n";
       size_t next = 0;  // the place of the next step
       for (size_t i : shown_steps(n)) {
         if (i > next)
-          text += said(say, message("    \u2026 {1} steps left out\n"),
-                       {std::to_string(i - next)});
-        text += said(say, message("    {1}\n      adds {2}\n"),
-                     {line_text(say, in.schema_lines[more.place(report, i)]),
-                      set_text(say, more.adds(in.model, report, i))});
+          add_said(text, say, message("    \u2026 {1} steps left out\n"),
+                   {std::to_string(i - next)});
+        add_said(text, say, message("    {1}\n      adds {2}\n"),
+                 {line_text(say, in.schema_lines[more.place(report, i)]),
+                  set_text(say, more.adds(in.model, report, i))});
         next = i + 1;
       }
       return text;
     }
     case outcome::lost:
-      text += said(say,
-                   message("  LOST: the decomposition derives from {1} only "
-                           "{2}\n    missing: {3}\n"),
-                   {set_text(say, left), set_text(say, derived_of(report)),
-                    set_text(say, report.missing)});
+      add_said(text, say,
+               message("  LOST: the decomposition derives from {1} only "
+                       "{2}\n    missing: {3}\n"),
+               {set_text(say, left), set_text(say, derived_of(report)),
+                set_text(say, report.missing)});
       if (!more.in_no_schema.empty())
-        text += said(say, message("    in no schema: {1}\n"),
-                     {set_text(say, more.in_no_schema)});
+        add_said(text, say, message("    in no schema: {1}\n"),
+                 {set_text(say, more.in_no_schema)});
       return text + said(say, message("    a schema that would keep it: {1}\n"),
                          {set_text(say, names_of(in.model, more.suggested))});
   }
@@ -392,12 +399,12 @@ std::string repair_text(const messages& say, const numbered_input& model,
   for (const repair_schema& s : repair) {
     size_t more = 0;
     const std::string lines = kept_lines(s.keeps, more);
-    text += said(say,
-                 s.keeps.size() == 1 ? message("  {1}\n    keeps line {2}")
-                                     : message("  {1}\n    keeps lines {2}"),
-                 {set_text(say, names_of(model, s.names)), lines});
+    add_said(text, say,
+             s.keeps.size() == 1 ? message("  {1}\n    keeps line {2}")
+                                 : message("  {1}\n    keeps lines {2}"),
+             {set_text(say, names_of(model, s.names)), lines});
     if (more)
-      text += said(say, message(", \u2026 {1} more"), {std::to_string(more)});
+      add_said(text, say, message(", \u2026 {1} more"), {std::to_string(more)});
     text += "\n";
   }
   return text;

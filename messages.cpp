@@ -1,5 +1,6 @@
 #include "messages.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace {
@@ -58,7 +59,13 @@ std::string fill(std::string_view text, std::span<const std::string> values) {
 void append_filled(std::string& filled, std::string_view text,
                    std::span<const std::string_view> values) {
   for (size_t i = 0; i < text.size(); ++i) {
-    const size_t close = text[i] == '{' ? text.find('}', i) : i;
+    if (text[i] != '{') {  // the text up to the next place, at once
+      const size_t next = std::min(text.find('{', i), text.size());
+      filled.append(text, i, next - i);
+      i = next - 1;
+      continue;
+    }
+    const size_t close = text.find('}', i);
     if (close != std::string_view::npos && close > i + 1) {
       size_t k = 0;
       bool digits = true;
