@@ -51,8 +51,11 @@
 // with it where all three are 1, so a truly subcubic way to every verdict
 // would refute the strong exponential time hypothesis (fdkeep's single
 // verdict, which may stop at the first lost dependency, is not covered). On
-// every shape we know, the rules leave the closures of a test at O(M + S),
-// and a run quadratic.
+// every shape we know but one, the rules leave the closures of a test at
+// O(M + S), and a run quadratic. The one: many schemas whose parts all hold
+// the start of a long chain, and a name that every schema holds within reach
+// of C, with every test lost; each part's closure walks the chain, O(d M)
+// per test, which explaining every dependency pays.
 // Memory: O(M + S) for the rules, and the closures of one test, which are
 // dropped once they hold more than a limit in proportion to the input: dead
 // ones, and finished ones whose schemas are then answered by what they
