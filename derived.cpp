@@ -20,6 +20,7 @@ derivations::derivations(const numbered_input& model, size_t work)
       reached_(model.names.size()),
       derived_(model.names.size()),
       trial_(model.names.size()),
+      tried_(model.names.size()),
       counted_(model.dependency_count()),
       queued_(model.schemas.size() + 1),
       marked_(model.names.size()),
@@ -182,16 +183,20 @@ bool derivations::alone_adds_right(const derivation_steps& all,
   return false;
 }
 
-bool derivations::keeps_with(std::span<const number> derived,
-                             std::span<const number> extra,
+void derivations::start_tries(std::span<const number> derived) {
+  tried_.clear();
+  for (number attribute : derived) tried_.insert(attribute);
+  tried_base_ = tried_.size();
+}
+
+bool derivations::keeps_with(std::span<const number> extra,
                              std::span<const number> right) {
   if (exhausted()) return false;
-  derived_.clear();
-  for (number attribute : derived) derived_.insert(attribute);
+  tried_.truncate(tried_base_);  // what the try before added
   size_t unmet = 0;
   marked_.clear();
   for (number attribute : right)
-    if (!derived_.contains(attribute)) {
+    if (!tried_.contains(attribute)) {
       marked_.mark(attribute);
       ++unmet;
     }
@@ -209,7 +214,7 @@ bool derivations::keeps_with(std::span<const number> derived,
     schema_queue_.pop_back();
     queued_.unmark(s);
     fresh_.clear();
-    step(names_of(s), derived_, &fresh_);
+    step(names_of(s), tried_, &fresh_);
     for (number attribute : fresh_) {
       if (marked_.marked(attribute) && --unmet == 0) return true;
       const auto enqueue = [&](number t) {

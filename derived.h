@@ -84,13 +84,17 @@ class derivations {
                                 std::span<const number> right,
                                 std::span<const size_t> places);
 
+  // Starts the tries of schemas for a lost dependency from derived, which
+  // must be a derived set of the decomposition (closed under its steps):
+  // costs its size once for all the tries that follow.
+  void start_tries(std::span<const number> derived);
+
   // True when adding the schema extra (names ascending) to the decomposition
-  // lets the derived set grow from derived, which must be a derived set of
-  // the decomposition (closed under its steps), to hold every name of right.
-  // Costs one closure for extra and one for each schema visited again
-  // because it holds a name that joined. False when the work allowed runs
-  // out.
-  bool keeps_with(std::span<const number> derived, std::span<const number> extra,
+  // lets the derived set grow from the one start_tries() was given to hold
+  // every name of right. Costs one closure for extra and one for each schema
+  // visited again because it holds a name that joined, and taking out what
+  // the try before added. False when the work allowed runs out.
+  bool keeps_with(std::span<const number> extra,
                   std::span<const number> right);
 
  private:
@@ -117,6 +121,8 @@ class derivations {
   table uses_;     // per name: the dependencies whose left sides hold it
   table holders_;  // per name: the schemas that hold it
   stamped_set reached_, derived_, trial_;
+  stamped_set tried_;     // the derived set of start_tries(), then a try's
+  size_t tried_base_ = 0;  // the size of that derived set
   marks counted_, queued_, marked_, wanted_;
   std::vector<number> unmet_;  // per dependency counted: left names unreached
   std::vector<number> part_, queue_, schema_queue_, fresh_;

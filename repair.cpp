@@ -25,6 +25,7 @@ std::vector<number> suggested_schema(derivations& with,
   std::vector<bool> out(candidates.size());
   std::vector<number> trial;
   size_t tries = 0;
+  with.start_tries(derived);
   for (size_t chunk = std::max<size_t>(candidates.size() / 2, 1);;
        chunk /= 2) {
     for (size_t first = 0; first < candidates.size() && tries < kRepairTries &&
@@ -40,7 +41,7 @@ std::vector<number> suggested_schema(derivations& with,
           trial.push_back(candidates[i]);
       std::sort(trial.begin(), trial.end());
       ++tries;
-      if (with.keeps_with(derived, trial, right))
+      if (with.keeps_with(trial, right))
         std::fill(out.begin() + first, out.begin() + last, true);
     }
     if (chunk == 1 || tries >= kRepairTries) break;

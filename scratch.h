@@ -102,6 +102,11 @@ class stamped_set {
     size_ = 0;
     marks_.clear();
   }
+  // Takes out the members that joined after the first size of them.
+  void truncate(size_t size) {
+    for (size_t i = size; i < size_; ++i) marks_.unmark(members_[i]);
+    size_ = std::min(size, size_);
+  }
 
  private:
   marks marks_;
