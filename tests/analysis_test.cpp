@@ -625,6 +625,44 @@ TEST(Keep, GoesOnWhenADependencyLeadsOutOfTheRulesSet) {
   }
 }
 
+// Random chains inside one wide schema whose steps also name tags: a tag
+// that a pair schema holds, one that no schema holds, or one that leads on
+// to a name of the chain or of another schema. The rules close each test's
+// set at once; whether some dependency leads out of it decides whether the
+// set is complete, and the verdicts, each dependency's outcome and its
+// explanation must agree with the definition either way.
+TEST(Keep, AgreesWithTheDefinitionOnChainsWithTags) {
+  std::mt19937_64 random(20261210);
+  const auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  for (int round = 0; round < 400; ++round) {
+    const int n = pick(3, 9), tags = pick(1, 3);
+    const auto a = [](int i) { return "a" + std::to_string(i); };
+    const auto t = [](int j) { return "t" + std::to_string(j); };
+    std::string schemas = a(0), dependencies;
+    for (int i = 1; i < n; ++i) schemas += "," + a(i);
+    schemas += "\nb," + a(pick(0, n - 1)) + "\n";
+    for (int j = 0; j < tags; ++j) {
+      const int kind = pick(0, 3);  // held, unheld, leads on, leads out
+      if (kind == 0) schemas += t(j) + "," + a(pick(0, n - 1)) + "\n";
+      if (kind == 2) dependencies += t(j) + "->" + a(pick(0, n - 1)) + "\n";
+      if (kind == 3) dependencies += t(j) + "," + a(pick(0, n - 1)) + "->b\n";
+    }
+    for (int i = 0; i + 1 < n; ++i)
+      dependencies += a(i) + "->" + a(i + 1) +
+                      (pick(0, 2) ? "," + t(pick(0, tags - 1)) : "") + "\n";
+    const std::string input = schemas + "\n" + dependencies;
+    SCOPED_TRACE(input);
+    expect_in_line_order(input);
+    decomposition d;
+    dependency_map map;
+    ASSERT_TRUE(read_input(input, d, map));
+    expect_explained(d, map);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+  }
+}
+
 // Small inputs on which an earlier engine went wrong. In the first, two
 // schemas share the left side's name "a b": {a b, C} takes the shared
 // closure of {a b}, and {a b, Z, M}, whose part also holds Z, goes on from
