@@ -20,8 +20,9 @@
 // most 4k + 64 replayed steps, whatever k: trials of dropping a step stop
 // at a bound (kTrialSteps). All the work of one object is bounded by
 // kWorkPerValue times the input's size, plus kWorkBase: past that it gives
-// up, and the explanation shows what the test traced. Memory: the inverted left sides and schemas,
-// O(M + S).
+// up, and the explanation shows what the test traced. Beside that bound,
+// the tries for a lost dependency take its derived set once, its size.
+// Memory: the inverted left sides and schemas, O(M + S).
 #ifndef FDKEEP_DERIVED_H_
 #define FDKEEP_DERIVED_H_
 

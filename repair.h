@@ -14,8 +14,9 @@
 // What it costs: a lost dependency's schema starts as its left side and its
 // missing names. Names are left out in halves, then quarters, down to one
 // name at a time, at most 2n tries for n names and at most kRepairTries
-// in all; each try is one derivations::keeps_with (a closure for the schema
-// and one for each schema visited again). The whole repair looks for a
+// in all; the derived set is taken once, and each try is one
+// derivations::keeps_with (a closure for the schema and one for each schema
+// visited again). The whole repair looks for a
 // schema that holds another only among those that hold the other's rarest
 // name: O(r s) for r suggested schemas of s names at most when names are
 // spread, O(r^2 s) at worst.
