@@ -59,8 +59,8 @@ void preservation_test::needed_steps(number dependency, byte_order& names,
     step.added_count = listed_step(listed, i, steps.size())
                            ? names.sort(adds, listed.names)
                            : 0;
-    for (size_t i = 0; i < step.added_count; ++i)
-      report.added_names.push_back(table.name(adds[i]));
+    for (size_t j = 0; j < step.added_count; ++j)
+      report.added_names.push_back(table.name(adds[j]));
   }
 }
 
