@@ -217,7 +217,7 @@ bool preservation_test::apply_rules() {
 // is in Z: O(|Z|) and their sides, never more than taking C.
 bool preservation_test::closed_under_dependencies() {
   const watched_dependencies& closing = graph_.closing();
-  if (uncovered_at_.empty()) index_uncovered();
+  if (uncovered_.size() == 0) index_uncovered();
   const auto in_z = [&](number a) { return derived_.contains(a); };
   const auto leads_out = [&](number d) {
     ++work_.dependencies;
@@ -230,9 +230,8 @@ bool preservation_test::closed_under_dependencies() {
     if (leads_out(d)) return false;
   for (number attribute : derived_.members()) {
     ++work_.names;
-    for (number i = uncovered_at_[attribute]; i < uncovered_at_[attribute + 1];
-         ++i)
-      if (leads_out(uncovered_[i])) return false;
+    for (number d : uncovered_[attribute])
+      if (leads_out(d)) return false;
   }
   return true;
 }
@@ -250,17 +249,12 @@ void preservation_test::index_uncovered() {
            std::all_of(right.begin(), right.end(),
                        [&](number a) { return graph_.holds(s, a); });
   };
-  uncovered_at_.assign(graph_.name_count() + 1, 0);
-  for (number d = 0; d < closing.size(); ++d)
-    if (!closing.left[d].empty() && !covered(d))
-      ++uncovered_at_[closing.left[d][0] + 1];
-  for (size_t a = 1; a < uncovered_at_.size(); ++a)
-    uncovered_at_[a] += uncovered_at_[a - 1];
-  uncovered_.resize(uncovered_at_.back());
-  std::vector<number> next(uncovered_at_.begin(), uncovered_at_.end() - 1);
-  for (number d = 0; d < closing.size(); ++d)
-    if (!closing.left[d].empty() && !covered(d))
-      uncovered_[next[closing.left[d][0]]++] = d;
+  table first_names;  // per closing dependency: its first name, if uncovered
+  for (number d = 0; d < closing.size(); ++d) {
+    const std::span<const number> left = closing.left[d];
+    first_names.add_row(left.first(!left.empty() && !covered(d) ? 1 : 0));
+  }
+  uncovered_ = first_names.inverted(graph_.name_count());
 }
 
 // The names of rule join Z. False when the test is then over. Kept inline:

@@ -228,9 +228,9 @@ class preservation_test {
   std::vector<joined>* trace_ = nullptr;
   number holder_ = kNone;
 
-  // Per name, from uncovered_at_[name]: the closing dependencies whose
-  // first name it is and that no schema rule stands for.
-  std::vector<number> uncovered_at_, uncovered_;
+  // Per name: the closing dependencies whose first name it is and that no
+  // schema rule stands for; indexed on the first call.
+  table uncovered_;
 
   // For needed_steps().
   marks in_left_, needed_, joined_, kept_;
