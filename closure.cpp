@@ -19,8 +19,9 @@ closure::closure(const watched_dependencies& dependencies, size_t names,
 
 bool closure::started_from(std::span<const number> start) const {
   return start.size() == start_size_ &&
-         std::all_of(start.begin(), start.end(),
-                     [&](number attribute) { return started_.marked(attribute); });
+         std::all_of(start.begin(), start.end(), [&](number attribute) {
+           return started_.marked(attribute);
+         });
 }
 
 void closure::compute(std::span<const number> start) {
@@ -62,8 +63,8 @@ void closure::look_at(number dependency, number place) {
   if (place == left.size()) return apply(dependency);
   place_[dependency] = place;
   const number attribute = left[place];
-  const number next = waiting_.marked(attribute) ? waiting_head_[attribute]
-                                                 : kNone;
+  const number next =
+      waiting_.marked(attribute) ? waiting_head_[attribute] : kNone;
   waiting_.mark(attribute);
   waiting_head_[attribute] = static_cast<number>(waits_.size());
   waits_.push_back({dependency, next});
@@ -74,6 +75,22 @@ void closure::apply(number dependency) {
   applied_list_[applied_count_++] = dependency;
   for (number attribute : dependencies_.right[dependency])
     reached_.insert(attribute);
+}
+
+// ---------------------------------------------------------------------------
+// followed_dependencies
+
+void followed_dependencies::index(const watched_dependencies& dependencies,
+                                  const closure& bound) {
+  indexed_.clear();
+  list_.clear();
+  for (number attribute : bound.reached().members()) {
+    indexed_.mark(attribute);
+    begin_[attribute] = static_cast<number>(list_.size());
+    for (number dependency : dependencies.first[attribute])
+      if (bound.applied(dependency)) list_.push_back(dependency);
+    end_[attribute] = static_cast<number>(list_.size());
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -105,19 +122,24 @@ bool closure_nodes::reached(number n, number attribute) const {
 }
 
 const number* closure_nodes::cause(number n, number attribute) const {
-  if (const number* own = reached_.find(pair_key(n, attribute))) return own;
-  const number parent = nodes_[n].parent;
-  return parent == kNone ? nullptr
-                         : reached_.find(pair_key(parent, attribute));
+  for (; n != kNone; n = nodes_[n].parent)
+    if (const number* own = reached_.find(pair_key(n, attribute))) return own;
+  return nullptr;
+}
+
+bool closure_nodes::went_on_below(number n, number owner,
+                                  number dependency) const {
+  for (; n != owner; n = nodes_[n].parent)
+    if (places_.find(pair_key(n, dependency)) != nullptr) return true;
+  return false;
 }
 
 bool closure_nodes::reach(number n, number attribute, number cause,
                           bool remember) {
   const bool processed = dependencies_.on_left[attribute];
   if (!processed && !remember) return !reached(n, attribute);
-  const number parent = nodes_[n].parent;
-  if (parent != kNone && reached_.find(pair_key(parent, attribute)) != nullptr)
-    return false;
+  for (number up = nodes_[n].parent; up != kNone; up = nodes_[up].parent)
+    if (reached_.find(pair_key(up, attribute)) != nullptr) return false;
   const auto [slot, added] = reached_.add(pair_key(n, attribute));
   if (!added) return false;
   *slot = cause;

@@ -84,11 +84,37 @@ class closure {
   size_t start_size_ = SIZE_MAX;  // none yet
 };
 
+// The dependencies that one closure applied, listed by their first name:
+// those that closures bounded by it follow. A name that starts many
+// dependencies, of which the bound applied few, costs those few.
+class followed_dependencies {
+ public:
+  explicit followed_dependencies(size_t names)
+      : begin_(names), end_(names), indexed_(names) {}
+
+  // Lists the dependencies that bound applied, for each name it reached:
+  // the cost of a walk of what bound looked at.
+  void index(const watched_dependencies& dependencies, const closure& bound);
+
+  // The dependencies whose first name is attribute that the bound applied;
+  // none for a name it did not reach.
+  std::span<const number> starting(number attribute) const {
+    if (!indexed_.marked(attribute)) return {};
+    return {list_.data() + begin_[attribute],
+            end_[attribute] - begin_[attribute]};
+  }
+
+ private:
+  std::vector<number> list_, begin_, end_;
+  marks indexed_;
+};
+
 // Many closures at once, each a node. A node starts from names given to it,
 // reaches names through the dependencies that a filter lets through, and
 // processes them when asked to, a few at a time. A node can go on from a
 // parent, a node that has finished and changes no more: it sees what the
-// parent reached as its own, and holds only what differs.
+// parent, and the nodes the parent goes on from, reached as its own, and
+// holds only what differs. A lookup costs one probe per node on that way.
 class closure_nodes {
  public:
   // Follows the closing dependencies of graph, which must outlive it; counts
@@ -105,11 +131,11 @@ class closure_nodes {
   number parent(number node) const { return nodes_[node].parent; }
   size_t size() const { return nodes_.size(); }
 
-  // True when node, or its parent, has reached attribute.
+  // True when node, or a node it goes on from, has reached attribute.
   bool reached(number node, number attribute) const;
 
-  // The dependency through which node (or its parent) reached attribute,
-  // kNone for a name it started from; nullptr when neither reached it.
+  // The dependency through which node (or a node it goes on from) reached
+  // attribute, kNone for a name it started from; nullptr when none did.
   const number* cause(number node, number attribute) const;
 
   // Node reaches attribute through the dependency cause (kNone for a name it
@@ -119,18 +145,17 @@ class closure_nodes {
   bool reach(number node, number attribute, number cause, bool remember);
 
   // True when node has reached names it has not processed yet.
-  bool pending(number node) const {
-    return nodes_[node].first_event != kNone;
-  }
+  bool pending(number node) const { return nodes_[node].first_event != kNone; }
   // How many names node has reached and kept to process.
   number names(number node) const { return nodes_[node].names; }
 
   // Processes the next name that node reached: looks at the dependencies
-  // that follows(dependency) lets through and that can apply, and calls
-  // reached(attribute, dependency) for each name of the right side of each
-  // that applies, until that returns false. Requires pending(node).
-  template <typename Follows, typename Reached>
-  void process_next(number node, Follows follows, Reached reached);
+  // whose first name it is among those that starting(attribute) gives, a
+  // range of the dependencies to follow, and at those waiting on it, and
+  // calls reached(attribute, dependency) for each name of the right side of
+  // each that applies, until that returns false. Requires pending(node).
+  template <typename Starting, typename Reached>
+  void process_next(number node, Starting starting, Reached reached);
 
   // The number of entries the nodes hold, for a limit on them.
   size_t state() const {
@@ -159,6 +184,10 @@ class closure_nodes {
   // parent), otherwise waits on the first name not reached.
   bool advance(number node, number dependency, number place, bool waited);
 
+  // True when dependency has a place of its own in node or in a node it
+  // goes on from, below owner.
+  bool went_on_below(number node, number owner, number dependency) const;
+
   static constexpr number kApplied = kNone;  // the place of one that applied
   void wait_on(number node, number attribute, number dependency);
 
@@ -173,8 +202,8 @@ class closure_nodes {
   marks waited_on_;      // names that some node has waited on since clear()
 };
 
-template <typename Follows, typename Reached>
-void closure_nodes::process_next(number n, Follows follows, Reached reached) {
+template <typename Starting, typename Reached>
+void closure_nodes::process_next(number n, Starting starting, Reached reached) {
   node& x = nodes_[n];
   const event e = events_[x.first_event];
   x.first_event = e.next;
@@ -182,8 +211,8 @@ void closure_nodes::process_next(number n, Follows follows, Reached reached) {
   ++work_.names;
   const number attribute = e.attribute;
   // The dependencies whose first name it is, then those waiting on it here,
-  // then those waiting on it in the parent: as the parent is finished, they
-  // wait there on a name the parent never reaches.
+  // then those waiting on it in the nodes it goes on from: as they are
+  // finished, they wait there on a name those never reach.
   const auto run = [&](number dependency, number place, bool waited) {
     ++work_.dependencies;
     if (!advance(n, dependency, place, waited)) return true;
@@ -191,17 +220,16 @@ void closure_nodes::process_next(number n, Follows follows, Reached reached) {
       if (!reached(r, dependency)) return false;
     return true;
   };
-  for (number dependency : dependencies_.first[attribute])
-    if (follows(dependency) && !run(dependency, 1, false)) return;
+  for (number dependency : starting(attribute))
+    if (!run(dependency, 1, false)) return;
   if (!waited_on_.marked(attribute)) return;
-  for (number owner : {n, nodes_[n].parent}) {
-    if (owner == kNone) break;
+  for (number owner = n; owner != kNone; owner = nodes_[owner].parent) {
     const number* head = waiting_.find(pair_key(owner, attribute));
     if (head == nullptr) continue;
     for (number w = *head; w != kNone; w = waits_[w].next) {
       const number dependency = waits_[w].dependency;
-      if (owner != n && places_.find(pair_key(n, dependency)) != nullptr)
-        continue;  // it took its own way here
+      if (owner != n && went_on_below(n, owner, dependency))
+        continue;  // it took its own way below the owner
       // From where it waits now, which is past this name when the entry is
       // stale: a node and the node it goes on from can both reach a name,
       // and a dependency that waited on it in one may have gone on since.

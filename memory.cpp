@@ -121,14 +121,17 @@ void preservation_test::split_reached(number s, number n) {
 
 // True when node n is the finished closure of the part of one schema, which
 // is not done, and did no less work than a walk of the schema costs: it can
-// then be remembered whole for what it cost. Gives that schema in s.
+// then be remembered whole for what it cost. A node that goes on from a
+// closure other schemas share is not: it cost only its own names, and the
+// whole rules of many such parts, which seldom come again, cost more to
+// learn and to ask than closing them does. Gives that schema in s.
 bool preservation_test::unfinished(number n, number& s) const {
   const node_info& x = info_[n];
   s = x.schema;
   const number parent = nodes_->parent(n);
   return x.complete && !x.collected && s != kNone && x.slots == 1 &&
-         (parent == kNone || info_[parent].complete) && !x.shared &&
-         x.residents == 1 && node_of_[s] == n && missing_[s] > 0 &&
+         parent == kNone && !x.shared && x.residents == 1 && node_of_[s] == n &&
+         missing_[s] > 0 &&
          graph_.members(s).size() <= 4 * size_t{nodes_->names(n)} + 16;
 }
 

@@ -31,10 +31,11 @@
 //  3. Each schema's part gets a closure (closure.h): first those of the
 //     schemas that hold a name of the right side not in Z, which often
 //     derive it alone; then, if they do not, those of the others. Schemas
-//     whose parts are equal share one; schemas whose parts share the names
-//     of the left side go on from the one closure of those names. A schema
-//     whose part grows later goes on from its shared closure, which is
-//     first finished.
+//     whose parts are equal share one, and parts that begin alike, their
+//     names ordered by how many parts hold them, go on from the one closure
+//     of what they begin with (part_tree.h): a name that many parts hold is
+//     closed once, however far it leads. A schema whose part grows later
+//     goes on from its shared closure, which is first finished.
 //     Between closures, the rules are applied to what joined Z. What a
 //     closure reached of its schema is learned as a rule when the schema is
 //     done.
@@ -51,11 +52,11 @@
 // with it where all three are 1, so a truly subcubic way to every verdict
 // would refute the strong exponential time hypothesis (fdkeep's single
 // verdict, which may stop at the first lost dependency, is not covered). On
-// every shape we know but one, the rules leave the closures of a test at
-// O(M + S), and a run quadratic. The one: many schemas whose parts all hold
-// the start of a long chain, and a name that every schema holds within reach
-// of C, with every test lost; each part's closure walks the chain, O(d M)
-// per test, which explaining every dependency pays.
+// every shape we know, the rules and the shared closures leave the work of
+// a test at O(M + S), and a run quadratic. What sharing cannot spare: parts
+// that each hold a few of many names, each of which starts a long way of
+// its own, so that the parts share no beginning and each closure walks the
+// ways of its own names.
 // Memory: O(M + S) for the rules, and the closures of one test, which are
 // dropped once they hold more than a limit in proportion to the input: dead
 // ones, and finished ones whose schemas are then answered by what they

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <bit>
 
-
 preservation_test::preservation_test(const dependency_graph& graph,
                                      work_count& work)
     : graph_(graph),
       work_(work),
+      followed_(graph.name_count()),
       rules_(graph, 8 * graph.size() + (1 << 20), work),
       left_classes_(graph.name_count()),
       derived_(graph.name_count()),
@@ -21,6 +21,7 @@ preservation_test::preservation_test(const dependency_graph& graph,
       asked_twice_(graph.schema_count()),
       answer_of_(graph.schema_count()),
       retired_(graph.schema_count()),
+      tree_(graph.name_count()),
       traced_(graph.name_count()),
       picked_(graph.name_count()),
       state_limit_(2 * graph.size() + 65536),
@@ -96,7 +97,10 @@ preservation_test::result preservation_test::decide(number dependency,
              [&](number attribute) { return graph_.held(attribute); });
   // Tests whose derived sets hold the same names, as the tests of one class
   // often do, share it.
-  if (!bound_->started_from(part_)) bound_->compute(part_);
+  if (!bound_->started_from(part_)) {
+    bound_->compute(part_);
+    followed_.index(graph_.closing(), *bound_);
+  }
   if (trace == nullptr)
     for (number attribute : wanted_.members())
       if (!bound_->reached().contains(attribute)) return result::lost;
@@ -118,7 +122,8 @@ bool preservation_test::untested_applied() {
   for (number closing : bound_->applied_at_start()) {
     const number d = tested[closing];
     if (state_[d] != kUntested) continue;
-    const std::span<const number> left = graph_.left(d), right = graph_.right(d);
+    const std::span<const number> left = graph_.left(d),
+                                  right = graph_.right(d);
     const auto in_z = [&](number a) { return derived_.contains(a); };
     if (!std::all_of(left.begin(), left.end(), in_z) ||
         std::all_of(right.begin(), right.end(), in_z))
@@ -158,7 +163,6 @@ void preservation_test::start_closures() {
   parts_.clear();
   residents_.clear();
   followers_.clear();
-  part_nodes_.clear();
   ready_.clear();
   ready_head_ = 0;
   grows_.clear();
@@ -187,12 +191,11 @@ bool preservation_test::derives_the_last_lost_set(
   return std::all_of(left.begin(), left.end(), in_last) &&
          !std::all_of(wanted_.members().begin(), wanted_.members().end(),
                       in_last) &&
-         std::all_of(last_lost_left_.begin(), last_lost_left_.end(),
-                     [&](number a) {
-                       return in_left_.marked(a) ||
-                              (classes &&
-                               left_classes_.marked(classes_->class_of(a)));
-                     });
+         std::all_of(
+             last_lost_left_.begin(), last_lost_left_.end(), [&](number a) {
+               return in_left_.marked(a) ||
+                      (classes && left_classes_.marked(classes_->class_of(a)));
+             });
 }
 
 // Takes into Z the names linked to those that joined Z since last time, and
@@ -245,9 +248,9 @@ void preservation_test::index_uncovered() {
   const auto covered = [&](number d) {
     const number s = rules_.ruled_in(tested[d]);
     const std::span<const number> right = closing.right[d];
-    return s != kNone &&
-           std::all_of(right.begin(), right.end(),
-                       [&](number a) { return graph_.holds(s, a); });
+    return s != kNone && std::all_of(right.begin(), right.end(), [&](number a) {
+             return graph_.holds(s, a);
+           });
   };
   table first_names;  // per closing dependency: its first name, if uncovered
   for (number d = 0; d < closing.size(); ++d) {
@@ -292,22 +295,20 @@ bool preservation_test::grow_from_the_bound() {
     for (number s : graph_.containing(attribute)) look_at(s);
   }
   if (seen_.size() == first) return false;
-  part_nodes_.clear();  // the nodes of the first schemas are not shared
   start_schemas(first);
   return grow_to_the_end();
 }
 
 // Gives the schemas looked at from the first-th on, whose part holds a name
 // that starts a dependency, the closure of their part. Schemas whose parts
-// are equal share one; when several schemas' parts share the names of the
-// left side, the closure of those names is shared, and each schema goes on
-// from it with the rest of its part.
+// are equal share one, and parts that begin alike, in the order of
+// part_tree.h, go on from the closure of what they begin with: a name that
+// many parts hold is closed once, however far it leads.
 void preservation_test::start_schemas(number first) {
   const bool unconditional = !graph_.closing().unconditional.empty();
   const number first_node = nodes_->size();
-  // The parts, each split into its names of the left side and the rest.
   starts_.clear();
-  left_parts_.clear();
+  ranges_.clear();
   for (number s : seen_.members().subspan(first)) {
     node_of_[s] = kNone;
     if (missing_[s] == 0) continue;
@@ -315,42 +316,38 @@ void preservation_test::start_schemas(number first) {
     if (part_.empty() && !unconditional) continue;  // no closure yet
     if (answered_by_memory(s)) continue;
     const number begin = static_cast<number>(parts_.size());
-    for (number attribute : part_)
-      if (in_left_.marked(attribute)) parts_.push_back(attribute);
-    const number middle = static_cast<number>(parts_.size());
-    for (number attribute : part_)
-      if (!in_left_.marked(attribute)) parts_.push_back(attribute);
-    starts_.push_back(
-        {s, begin, middle, static_cast<number>(parts_.size()), false});
-    ++*left_parts_.add(hash_of({parts_.data() + begin, middle - begin})).first;
+    parts_.insert(parts_.end(), part_.begin(), part_.end());
+    starts_.push_back(s);
+    ranges_.push_back({begin, static_cast<number>(parts_.size())});
   }
-  for (start& x : starts_) {
-    const std::span<const number> left(parts_.data() + x.begin,
-                                       x.middle - x.begin);
-    x.child = x.middle > x.begin && x.end > x.middle &&
-              *left_parts_.find(hash_of(left)) > 1;
-    node_of_[x.s] = node_for_part(x.begin, x.child ? x.middle : x.end);
-    node_info& root = info_[node_of_[x.s]];
-    if (x.child) {  // it is offered what the shared closure reaches
-      root.shared = true;
-      followers_.push_back({x.s, root.followers});
-      root.followers = static_cast<number>(followers_.size() - 1);
-      ++root.follower_count;
-    } else {
-      ++root.residents;
+  tree_.build(parts_, ranges_);
+  for (const part_tree::node& x : tree_.nodes()) {
+    const number parent = x.parent == kNone ? kNone : first_node + x.parent;
+    const number n = nodes_->add(parent);
+    info_.push_back({});
+    info_[n].part_begin = x.begin;
+    info_[n].part_size = x.end - x.begin;
+    info_[n].residents = x.parts;
+    if (parent != kNone) {
+      info_[parent].shared = true;
+      ++info_[parent].living_children;
+    }
+  }
+  for (size_t i = 0; i < starts_.size(); ++i) {
+    const number s = starts_[i];
+    node_of_[s] = first_node + tree_.node_of(i);
+    // Offered what the nodes it goes on from reach.
+    for (number up = nodes_->parent(node_of_[s]); up != kNone;
+         up = nodes_->parent(up)) {
+      followers_.push_back({s, info_[up].followers});
+      info_[up].followers = static_cast<number>(followers_.size() - 1);
+      ++info_[up].follower_count;
     }
   }
   list_residents(first_node);
   for (number n = first_node; n < nodes_->size(); ++n) seed(n);
-  for (const start& x : starts_) {
-    if (!x.child) continue;
-    const number child = own_node(x.s, node_of_[x.s]);
-    for (number i = x.middle; i < x.end; ++i) reach(child, parts_[i], kNone);
-  }
 }
 
-// Counts the names that schema s holds of C and not of Z, walking the schema
-// or looking C's names up in it, whichever is shorter.
 void preservation_test::look_at(number s) {
   if (!seen_.insert(s)) return;
   const std::span<const number> members = graph_.members(s);
@@ -384,35 +381,6 @@ void preservation_test::useful_part(number s, std::vector<number>& part) const {
   }
 }
 
-// FNV-1a over the numbers of a part.
-uint64_t preservation_test::hash_of(std::span<const number> part) {
-  uint64_t hash = 14695981039346656037u;
-  for (number attribute : part) hash = (hash ^ attribute) * 1099511628211u;
-  return hash;
-}
-
-// The node for the part parts_[begin] up to parts_[end]: a new one, or the
-// one of an earlier equal part.
-number preservation_test::node_for_part(number begin, number end) {
-  const std::span<const number> part(parts_.data() + begin, end - begin);
-  for (uint64_t hash = hash_of(part);; ++hash) {  // on a collision, the next
-    const number* known = part_nodes_.find(hash);
-    if (known == nullptr) {
-      const number n = nodes_->add(kNone);
-      info_.push_back({});
-      info_[n].part_begin = begin;
-      info_[n].part_size = static_cast<number>(part.size());
-      *part_nodes_.add(hash).first = n;
-      return n;
-    }
-    const node_info& x = info_[*known];
-    const std::span<const number> other(parts_.data() + x.part_begin,
-                                        x.part_size);
-    if (std::equal(part.begin(), part.end(), other.begin(), other.end()))
-      return *known;
-  }
-}
-
 // Lists the schemas of each node from first on together at the end of
 // residents_, by counting.
 void preservation_test::list_residents(number first) {
@@ -420,11 +388,10 @@ void preservation_test::list_residents(number first) {
   next.assign(info_.size() - first + 1, 0);
   const number base = static_cast<number>(residents_.size());
   number listed = 0;
-  for (const start& x : starts_)
-    if (!x.child) {
-      ++next[node_of_[x.s] - first + 1];
-      ++listed;
-    }
+  for (number s : starts_) {
+    ++next[node_of_[s] - first + 1];
+    ++listed;
+  }
   for (size_t n = first; n < info_.size(); ++n) {
     const size_t i = n - first;
     next[i + 1] += next[i];
@@ -432,8 +399,7 @@ void preservation_test::list_residents(number first) {
     info_[n].slots = info_[n].residents;
   }
   residents_.resize(base + listed);
-  for (const start& x : starts_)
-    if (!x.child) residents_[base + next[node_of_[x.s] - first]++] = x.s;
+  for (number s : starts_) residents_[base + next[node_of_[s] - first]++] = s;
 }
 
 // A node starts from its part, and from what the dependencies with an empty
@@ -483,22 +449,27 @@ bool preservation_test::grow_to_the_end() {
 void preservation_test::close(number n) {
   info_[n].waiting = false;
   if (!alive(n)) return;
-  const number parent = nodes_->parent(n);
-  if (parent != kNone && !info_[parent].complete) run(parent);
+  // The nodes it goes on from that are not finished, from the top: those
+  // above a finished one are finished.
+  scratch_.clear();
+  for (number up = nodes_->parent(n); up != kNone && !info_[up].complete;
+       up = nodes_->parent(up))
+    scratch_.push_back(up);
+  for (; !scratch_.empty(); scratch_.pop_back()) run(scratch_.back());
   run(n);
 }
 
 // Processes the names that node n reached, as close() says.
 void preservation_test::run(number n) {
-  const auto follows = [&](number dependency) {
-    return bound_->applied(dependency);
+  const auto starting = [&](number attribute) {
+    return followed_.starting(attribute);
   };
   const auto reached = [&](number attribute, number dependency) {
     reach(n, attribute, dependency);
     return alive(n) && wanted_left_ > 0;
   };
   while (nodes_->pending(n) && alive(n) && wanted_left_ > 0)
-    nodes_->process_next(n, follows, reached);
+    nodes_->process_next(n, starting, reached);
   info_[n].complete = alive(n) && wanted_left_ > 0;
   // The first time a schema's own closure is finished without finishing
   // the schema, what it reached is remembered whole for the part it had
@@ -535,8 +506,8 @@ void preservation_test::collect() {
 void preservation_test::reach(number n, number attribute, number cause) {
   const number s = info_[n].schema;
   const bool own = s != kNone && info_[n].slots == 1;
-  const bool remember = own ? graph_.holds(s, attribute)
-                            : graph_.held(attribute);
+  const bool remember =
+      own ? graph_.holds(s, attribute) : graph_.held(attribute);
   if (!nodes_->reach(n, attribute, cause, remember)) return;
   offer(n, attribute, cause, own && remember);
   if (!nodes_->pending(n)) return;
@@ -583,7 +554,9 @@ void preservation_test::offer(number n, number attribute, number cause,
 // node, or as the node its node goes on from.
 bool preservation_test::serves(number n, number s) const {
   if (missing_[s] == 0 || node_of_[s] == kNone) return false;
-  return node_of_[s] == n || nodes_->parent(node_of_[s]) == n;
+  for (number up = node_of_[s]; up != kNone; up = nodes_->parent(up))
+    if (up == n) return true;
+  return false;
 }
 
 // Attribute joined Z once the closures have started: each open schema that
@@ -612,11 +585,12 @@ void preservation_test::done(number s) {
   leave(n);
 }
 
-// A schema of node n leaves it.
+// A schema of node n leaves it; a node left with no schema and no living
+// node below it is gone, and so may be the nodes it goes on from.
 void preservation_test::leave(number n) {
   --info_[n].residents;
-  const number parent = nodes_->parent(n);
-  if (!alive(n) && parent != kNone) --info_[parent].living_children;
+  for (; !alive(n) && nodes_->parent(n) != kNone; n = nodes_->parent(n))
+    --info_[nodes_->parent(n)].living_children;
 }
 
 // The part of schema s grows by attribute, which starts a dependency: its
@@ -640,11 +614,12 @@ void preservation_test::grow(number s, number attribute) {
     reach(n, attribute, kNone);
     return;
   }
-  leave(n);
   useful_part(s, part_);
-  if (answered_by_memory(s)) return;
+  if (answered_by_memory(s)) return leave(n);
   info_[n].shared = true;
-  reach(own_node(s, n), attribute, kNone);
+  const number own = own_node(s, n);  // before n may lose its last schema
+  leave(n);
+  reach(own, attribute, kNone);
 }
 
 // A new node for schema s alone, going on from parent (or kNone).

@@ -26,6 +26,7 @@
 #include "closure.h"
 #include "contexts.h"
 #include "graph.h"
+#include "part_tree.h"
 #include "preservation.h"
 #include "rules.h"
 #include "scratch.h"
@@ -44,8 +45,13 @@ class preservation_test {
 
   // How a test ends; first when it asks for other dependencies to be tested
   // first.
-  enum class result { within_left_side, inside_one_schema, derived, lost,
-                      first };
+  enum class result {
+    within_left_side,
+    inside_one_schema,
+    derived,
+    lost,
+    first
+  };
 
   // A name joining the derived set: the schema whose closure added it, and
   // how: reached in node through the closing dependency cause; when node is
@@ -94,18 +100,18 @@ class preservation_test {
  private:
   // What a closure node serves: the schemas whose closure it is.
   struct node_info {
-    number residents = 0;                   // schemas, still adding
-    number first_resident = 0, slots = 0;   // in residents_, some gone
-    number part_begin = 0, part_size = 0;   // in parts_, for shared starts
+    number residents = 0;                  // schemas, still adding
+    number first_resident = 0, slots = 0;  // in residents_, some gone
+    number part_begin = 0, part_size = 0;  // in parts_, for shared starts
     number living_children = 0;
-    number followers = kNone;  // in followers_: schemas that went on from
-                               // it at the start, never its residents
+    number followers = kNone;  // in followers_: schemas whose nodes go on
+                               // from it, at any depth, since the start
     number follower_count = 0;
-    number schema = kNone;  // the one schema of a node of its own
-    bool shared = false;    // others go on from it: it must not change
-    bool waiting = false;   // on ready_
-    bool complete = false;  // it has processed every name it reached
-    bool told = false;      // remembered whole once it was first complete
+    number schema = kNone;   // the one schema of a node of its own
+    bool shared = false;     // others go on from it: it must not change
+    bool waiting = false;    // on ready_
+    bool complete = false;   // it has processed every name it reached
+    bool told = false;       // remembered whole once it was first complete
     bool collected = false;  // dropped, with what it held
   };
 
@@ -125,8 +131,6 @@ class preservation_test {
   void start_schemas(number first);
   void look_at(number s);
   void useful_part(number s, std::vector<number>& part) const;
-  static uint64_t hash_of(std::span<const number> part);
-  number node_for_part(number begin, number end);
   void list_residents(number first);
   void seed(number n);
   bool grow_to_the_end();
@@ -179,8 +183,9 @@ class preservation_test {
   // closures of the schemas' parts; made when a test first needs them.
   std::optional<closure> bound_;
   std::optional<closure_nodes> nodes_;
+  followed_dependencies followed_;  // what C applied, by first name
   rule_base rules_;
-  std::optional<name_classes> classes_;  // made with the closures
+  std::optional<name_classes> classes_;      // made with the closures
   std::optional<context_classes> contexts_;  // and these with them
   marks left_classes_;
 
@@ -190,32 +195,27 @@ class preservation_test {
   std::vector<number> last_lost_left_;
   stamped_set last_lost_;
   bool has_last_lost_ = false, derived_is_lost_ = false;
-  size_t applied_ = 0;   // the names of Z the rules have looked at
-  stamped_set wanted_;   // right-side names not in the left side
-  size_t wanted_left_ = 0;  // those not derived yet
-  bool bounded_ = false;    // C is computed and schemas are counted
-  stamped_set seen_;        // schemas looked at in this test
-  std::vector<number> missing_;  // per schema seen: names of C not derived
-  std::vector<number> node_of_;  // per schema seen: its node, or kNone
-  marks answered_;               // schemas a whole rule answers, no node
+  size_t applied_ = 0;              // the names of Z the rules have looked at
+  stamped_set wanted_;              // right-side names not in the left side
+  size_t wanted_left_ = 0;          // those not derived yet
+  bool bounded_ = false;            // C is computed and schemas are counted
+  stamped_set seen_;                // schemas looked at in this test
+  std::vector<number> missing_;     // per schema seen: names of C not derived
+  std::vector<number> node_of_;     // per schema seen: its node, or kNone
+  marks answered_;                  // schemas a whole rule answers, no node
   marks asked_once_, asked_twice_;  // schemas that asked the whole rules
-  std::vector<number> answer_of_;  // per schema answered: that rule
-  marks retired_;                  // schemas whose node was dropped
+  std::vector<number> answer_of_;   // per schema answered: that rule
+  marks retired_;                   // schemas whose node was dropped
   std::vector<node_info> info_;
-  // A schema's part at the start of a test: parts_[begin, middle) its names
-  // of the left side, parts_[middle, end) the others; child when it goes on
-  // from the closure of the names of the left side, which others share.
-  struct start {
-    number s, begin, middle, end;
-    bool child;
-  };
-  std::vector<start> starts_;
-  scratch_map left_parts_;         // hash of a part's left names: schemas
-  std::vector<number> parts_;      // the parts that shared nodes start from
+  // The schemas whose closures start together, and their parts in parts_,
+  // arranged by tree_.
+  std::vector<number> starts_;
+  std::vector<part_tree::range> ranges_;
+  part_tree tree_;
+  std::vector<number> parts_;      // the parts that nodes start from
   std::vector<number> residents_;  // the schemas of each node, together
   std::vector<std::pair<number, number>> followers_;  // schema, next
-  scratch_map part_nodes_;         // hash of a part to its node
-  std::vector<number> ready_;      // nodes with names to process
+  std::vector<number> ready_;  // nodes with names to process
   size_t ready_head_ = 0;
   std::vector<std::pair<number, number>> grows_;  // schema, attribute
   size_t grow_head_ = 0;

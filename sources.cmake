@@ -3,7 +3,7 @@
 # one reading and the one analysis.
 set(FDKEEP_ENGINE_SOURCES
   messages.cpp schema.cpp model.cpp files.cpp reading.cpp graph.cpp
-  classes.cpp contexts.cpp closure.cpp rules.cpp
+  classes.cpp contexts.cpp closure.cpp part_tree.cpp rules.cpp
   preservation_test.cpp links.cpp memory.cpp derivation.cpp
   byte_order.cpp
   preservation.cpp main.cpp

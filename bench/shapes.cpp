@@ -602,8 +602,8 @@ std::string hub_cycle(int n, bool lost, unsigned seed) {
 // so that every round is taken.
 std::string ping_pong(int n, bool lost, unsigned seed) {
   const int rounds = std::max(1, n);
-  const std::string shared = run_of("p", 1, rounds) + "," +
-                             run_of("s", 0, rounds);
+  const std::string shared =
+      run_of("p", 1, rounds) + "," + run_of("s", 0, rounds);
   input in;
   in.schema("V," + run_of("v", 1, rounds) + "," + shared +
             (lost ? ",lost" : ""));
@@ -673,8 +673,8 @@ std::string chain_to_a_tag(int n, bool lost, unsigned seed) {
 // step names at a time, unless the names are known to derive each other
 // under the shared names. The lost input also asks for a name that a schema
 // of its own holds and nothing derives.
-std::string cycle_under(const std::string& shared, int step, int n,
-                        bool lost, unsigned seed) {
+std::string cycle_under(const std::string& shared, int step, int n, bool lost,
+                        unsigned seed) {
   int names = std::max(step + 1, n);
   while (std::gcd(names, step) != 1) ++names;
   input in;
@@ -695,6 +695,44 @@ std::string cycle_under_a_name(int n, bool lost, unsigned seed) {
 
 std::string cycle_under_two_names(int n, bool lost, unsigned seed) {
   return cycle_under("c,d,", 3, n, lost, seed);
+}
+
+// Pads {h, y, six names of a pool}, a chain h -> b_0 -> ... -> b_m held
+// link by link, b_m,v -> y, and tested dependencies h,p_1..p_16 -> v, 16
+// of the pool's 24 names. A test's own dependency reaches v and then y, which
+// every pad holds, so every pad is looked at; each pad's part is h and the
+// pool names it shares with the test, a part of its own, whose closure
+// walks the whole chain from h and never reaches v. The kept input derives
+// v and y from b_m in a schema of its own.
+std::string hub_chain(int n, bool lost, unsigned seed) {
+  const int pads = std::max(2, n / 4), links = std::max(2, n / 2),
+            tests = std::max(1, n / 8), pool = 24;
+  std::mt19937 random(static_cast<unsigned>(n));
+  std::vector<int> numbers(pool);
+  std::iota(numbers.begin(), numbers.end(), 0);
+  // h and k names of the pool, drawn without repeats.
+  const auto h_and = [&](int k) {
+    std::string list = "h";
+    for (int i = 0; i < k; ++i) {
+      std::swap(numbers[i], numbers[i + random() % (pool - i)]);
+      list += "," + name("p", numbers[i]);
+    }
+    return list;
+  };
+  input in;
+  for (int j = 0; j < pads; ++j) in.schema(h_and(6) + ",y");
+  in.schema("h,b0");
+  in.dependency("h", "b0");
+  for (int i = 0; i < links; ++i) {
+    in.schema(name("b", i) + "," + name("b", i + 1));
+    in.dependency(name("b", i), name("b", i + 1));
+  }
+  const std::string end = name("b", links);
+  in.dependency(end + ",v", "y");
+  in.schema(lost ? "v,lost" : end + ",v,y");
+  if (!lost) in.dependency(end, "v");
+  for (int t = 0; t < tests; ++t) in.dependency(h_and(16), "v");
+  return in.text(seed);
 }
 
 }  // namespace
@@ -735,8 +773,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        two_ways, 100'000},
       {"cycle path", "a cycle of names walked by a path of pair schemas",
        cycle_path, 100'000},
-      {"hub cycle", "a name in every schema, on a cycle through all",
-       hub_cycle, 100'000},
+      {"hub cycle", "a name in every schema, on a cycle through all", hub_cycle,
+       100'000},
       {"ping pong", "two wide schemas that take turns, one name each",
        ping_pong, 100'000},
       {"wide cycle", "a cycle in a wide schema, each step tagged by a pair",
@@ -749,6 +787,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        lost_around_a_cycle, 100'000},
       {"chain to a tag", "a chain in a wide schema, each step asking a tag",
        chain_to_a_tag, 100'000},
+      {"hub chain", "pads that hold the start of one long chain", hub_chain,
+       100'000},
   };
   return shapes;
 }
