@@ -80,17 +80,12 @@ void closure::apply(number dependency) {
 // ---------------------------------------------------------------------------
 // followed_dependencies
 
-void followed_dependencies::index(const watched_dependencies& dependencies,
-                                  const closure& bound) {
-  indexed_.clear();
-  list_.clear();
-  for (number attribute : bound.reached().members()) {
-    indexed_.mark(attribute);
-    begin_[attribute] = static_cast<number>(list_.size());
-    for (number dependency : dependencies.first[attribute])
-      if (bound.applied(dependency)) list_.push_back(dependency);
-    end_[attribute] = static_cast<number>(list_.size());
-  }
+void followed_dependencies::list(number attribute) {
+  listed_.mark(attribute);
+  begin_[attribute] = static_cast<number>(list_.size());
+  for (number dependency : dependencies_->first[attribute])
+    if (bound_->applied(dependency)) list_.push_back(dependency);
+  end_[attribute] = static_cast<number>(list_.size());
 }
 
 // ---------------------------------------------------------------------------

@@ -86,27 +86,38 @@ class closure {
 
 // The dependencies that one closure applied, listed by their first name:
 // those that closures bounded by it follow. A name that starts many
-// dependencies, of which the bound applied few, costs those few.
+// dependencies, of which the bound applied few, costs those few after the
+// first look.
 class followed_dependencies {
  public:
   explicit followed_dependencies(size_t names)
-      : begin_(names), end_(names), indexed_(names) {}
+      : begin_(names), end_(names), listed_(names) {}
 
-  // Lists the dependencies that bound applied, for each name it reached:
-  // the cost of a walk of what bound looked at.
-  void index(const watched_dependencies& dependencies, const closure& bound);
+  // Follows what bound applied of dependencies, which both must outlive the
+  // next call, and forgets what was listed before.
+  void follow(const watched_dependencies& dependencies, const closure& bound) {
+    dependencies_ = &dependencies;
+    bound_ = &bound;
+    listed_.clear();
+    list_.clear();
+  }
 
-  // The dependencies whose first name is attribute that the bound applied;
-  // none for a name it did not reach.
-  std::span<const number> starting(number attribute) const {
-    if (!indexed_.marked(attribute)) return {};
+  // The dependencies whose first name is attribute that the bound applied:
+  // listed on the first call for attribute, at the cost of all whose first
+  // name it is.
+  std::span<const number> starting(number attribute) {
+    if (!listed_.marked(attribute)) list(attribute);
     return {list_.data() + begin_[attribute],
             end_[attribute] - begin_[attribute]};
   }
 
  private:
+  void list(number attribute);
+
+  const watched_dependencies* dependencies_ = nullptr;
+  const closure* bound_ = nullptr;
   std::vector<number> list_, begin_, end_;
-  marks indexed_;
+  marks listed_;
 };
 
 // Many closures at once, each a node. A node starts from names given to it,

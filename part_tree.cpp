@@ -20,8 +20,16 @@ void part_tree::build(std::vector<number>& names,
   const auto before = [&](number a, number b) {
     return count_[a] != count_[b] ? count_[a] > count_[b] : a < b;
   };
-  for (const range& part : parts)
-    std::sort(names.begin() + part.begin, names.begin() + part.end, before);
+  // A name that one part alone holds leads where no other part goes: such
+  // names end their part, in no order, after the others.
+  shared_end_.clear();
+  for (const range& part : parts) {
+    const auto shared =
+        std::partition(names.begin() + part.begin, names.begin() + part.end,
+                       [&](number attribute) { return count_[attribute] > 1; });
+    std::sort(names.begin() + part.begin, shared, before);
+    shared_end_.push_back(static_cast<number>(shared - names.begin()));
+  }
   make_nodes(names, parts);
 }
 
@@ -49,11 +57,13 @@ void part_tree::make_nodes(std::span<const number> names,
     number at = kNone;
     if (part.begin == part.end)
       at = empty = empty == kNone ? add(kNone, part.begin, 0) : empty;
-    for (number k = part.begin; k < part.end; ++k) {
+    for (number k = part.begin; k < shared_end_[i]; ++k) {
       const auto [child, added] = edges_.add(pair_key(at, names[k]), kNone);
       if (added) *child = add(at, part.begin, k + 1 - part.begin);
       at = *child;
     }
+    if (shared_end_[i] < part.end)
+      at = add(at, part.begin, part.end - part.begin);
     node_of_[i] = at;
     ++made_[at].parts;
   }

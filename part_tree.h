@@ -12,8 +12,9 @@
 // it; no node has more than kDepth nodes above it (beginnings deeper than
 // that are not shared: their parts go on from the deepest node allowed).
 //
-// What it costs: O(N log N) for N names of all parts, to count the names and
-// order each part's; then a map probe per name to find the nodes.
+// What it costs: O(N) for N names of all parts, to count the names, plus
+// sorting the names of each part that other parts hold too, and a map probe
+// for each of those to find the nodes.
 #ifndef FDKEEP_PART_TREE_H_
 #define FDKEEP_PART_TREE_H_
 
@@ -54,7 +55,8 @@ class part_tree {
  private:
   void make_nodes(std::span<const number> names, std::span<const range> parts);
 
-  std::vector<number> count_;  // per name: the parts that hold it
+  std::vector<number> count_;       // per name: the parts that hold it
+  std::vector<number> shared_end_;  // per part: where its own names start
   marks counted_;
   scratch_map edges_;  // a node and a name: the node that name leads to
   std::vector<number> depth_, children_, kept_, above_, level_, stack_;

@@ -99,7 +99,7 @@ preservation_test::result preservation_test::decide(number dependency,
   // often do, share it.
   if (!bound_->started_from(part_)) {
     bound_->compute(part_);
-    followed_.index(graph_.closing(), *bound_);
+    followed_.follow(graph_.closing(), *bound_);
   }
   if (trace == nullptr)
     for (number attribute : wanted_.members())
