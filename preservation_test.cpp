@@ -82,7 +82,7 @@ preservation_test::result preservation_test::decide(number dependency,
     return result::lost;
   }
 
-  bounded_ = false;
+  bounded_ = from_z_ = false;
   rules_.start([&](number rule) { return fire(rule); });
   if (apply_rules()) return verified(dependency);
   if (!classes_) {
@@ -287,11 +287,21 @@ bool preservation_test::grow_for_the_right_side() {
 }
 
 // Then the other schemas that hold a name of C not in Z, the only ones that
-// can add anything. True when the right side is then derived.
+// can add anything. Unless a dependency with an empty left side gives names
+// to every closure, only those that also hold a name of Z have a part to
+// close: the schemas are found from whichever side their schemas' lists are
+// shorter, and when from Z, a schema that first holds a name of Z later is
+// looked at then (count_down). True when the right side is then derived.
 bool preservation_test::grow_from_the_bound() {
   const number first = static_cast<number>(seen_.size());
-  for (number attribute : bound_->reached().members()) {
-    if (derived_.contains(attribute)) continue;
+  size_t outside = 0, inside = 0;  // the schemas' lists on either side
+  for (number attribute : bound_->reached().members())
+    (derived_.contains(attribute) ? inside : outside) +=
+        graph_.containing(attribute).size();
+  from_z_ = inside < outside && graph_.closing().unconditional.empty();
+  for (number attribute :
+       from_z_ ? derived_.members() : bound_->reached().members()) {
+    if (!from_z_ && derived_.contains(attribute)) continue;
     for (number s : graph_.containing(attribute)) look_at(s);
   }
   if (seen_.size() == first) return false;
@@ -567,7 +577,14 @@ bool preservation_test::serves(number n, number s) const {
   // its last name is learned from.
   const bool starts = wanted_left_ > 0 && graph_.closing().on_left[attribute];
   for (number s : graph_.containing(attribute)) {
-    if (!seen_.contains(s) || missing_[s] == 0) continue;
+    if (!seen_.contains(s)) {
+      if (!from_z_) continue;
+      look_at(s);  // its part is attribute, and what Z held of it before
+      node_of_[s] = kNone;
+      if (missing_[s] > 0 && starts) grows_.push_back({s, attribute});
+      continue;
+    }
+    if (missing_[s] == 0) continue;
     if (--missing_[s] == 0) {
       done(s);
     } else if (starts) {

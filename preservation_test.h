@@ -195,11 +195,12 @@ class preservation_test {
   std::vector<number> last_lost_left_;
   stamped_set last_lost_;
   bool has_last_lost_ = false, derived_is_lost_ = false;
-  size_t applied_ = 0;              // the names of Z the rules have looked at
-  stamped_set wanted_;              // right-side names not in the left side
-  size_t wanted_left_ = 0;          // those not derived yet
-  bool bounded_ = false;            // C is computed and schemas are counted
-  stamped_set seen_;                // schemas looked at in this test
+  size_t applied_ = 0;      // the names of Z the rules have looked at
+  stamped_set wanted_;      // right-side names not in the left side
+  size_t wanted_left_ = 0;  // those not derived yet
+  bool bounded_ = false;    // C is computed and schemas are counted
+  bool from_z_ = false;     // schemas are looked at once they hold a name of Z
+  stamped_set seen_;        // schemas looked at in this test
   std::vector<number> missing_;     // per schema seen: names of C not derived
   std::vector<number> node_of_;     // per schema seen: its node, or kNone
   marks answered_;                  // schemas a whole rule answers, no node
