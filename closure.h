@@ -34,8 +34,9 @@ struct work_count {
   uint64_t names = 0;         // names processed by a closure or a rule base
   uint64_t dependencies = 0;  // dependencies or rules looked at
   uint64_t closures = 0;      // closures begun
+  uint64_t schemas = 0;       // schemas looked at for the names they hold
 
-  uint64_t total() const { return names + dependencies + closures; }
+  uint64_t total() const { return names + dependencies + closures + schemas; }
 };
 
 // One closure at a time, each computed to its end.

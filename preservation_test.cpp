@@ -359,6 +359,7 @@ void preservation_test::start_schemas(number first) {
 }
 
 void preservation_test::look_at(number s) {
+  ++work_.schemas;
   if (!seen_.insert(s)) return;
   const std::span<const number> members = graph_.members(s);
   const std::span<const number> bound = bound_->reached().members();

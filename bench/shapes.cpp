@@ -735,6 +735,29 @@ std::string hub_chain(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// Thousands of schemas of three names of a pool of 60, a schema {a, b}, a
+// dependency from a to the whole pool and tested dependencies a,t_j -> g,
+// which no schema derives. The bound of every test holds the pool, which
+// nearly every schema holds names of, while only {a, b} holds a name of
+// the derived set: only it has a part to close.
+std::string wide_reach(int n, bool, unsigned seed) {
+  const int pool = 60, schemas = std::max(2, n), tests = std::max(1, n / 4);
+  std::mt19937 random(static_cast<unsigned>(n));
+  input in;
+  for (int j = 0; j < schemas; ++j) {
+    const int first = static_cast<int>(random() % pool);
+    const int second = (first + 1 + static_cast<int>(random() % 29)) % pool;
+    const int third = (first + 30 + static_cast<int>(random() % 29)) % pool;
+    in.schema(name("x", first) + "," + name("x", second) + "," +
+              name("x", third));
+  }
+  in.schema("a,b");
+  in.schema("g,lost");
+  in.dependency("a", run_of("x", 0, pool - 1) + ",g");
+  for (int t = 0; t < tests; ++t) in.dependency("a," + name("t", t), "g");
+  return in.text(seed);
+}
+
 }  // namespace
 
 const std::vector<hostile_shape>& hostile_shapes() {
@@ -789,6 +812,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        chain_to_a_tag, 100'000},
       {"hub chain", "pads that hold the start of one long chain", hub_chain,
        100'000},
+      {"wide reach", "a bound that holds a pool that every schema holds",
+       wide_reach, 100'000, false},
   };
   return shapes;
 }
