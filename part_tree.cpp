@@ -1,9 +1,9 @@
 #include "part_tree.h"
 
 #include <algorithm>
-#include <numeric>
 
-part_tree::part_tree(size_t names) : count_(names), counted_(names) {}
+part_tree::part_tree(size_t names)
+    : count_(names), counted_(names), leads_(names) {}
 
 void part_tree::build(std::vector<number>& names,
                       std::span<const range> parts) {
@@ -18,6 +18,8 @@ void part_tree::build(std::vector<number>& names,
       ++count_[attribute];
     }
   const auto before = [&](number a, number b) {
+    const bool la = leads_.marked(a), lb = leads_.marked(b);
+    if (la != lb) return la;
     return count_[a] != count_[b] ? count_[a] > count_[b] : a < b;
   };
   // A name that one part alone holds leads where no other part goes: such

@@ -1,10 +1,12 @@
 // The parts of the schemas whose closures start together, arranged as a tree
-// of the names they begin with. Each part's names are ordered by how many of
-// the parts hold them, most first, and parts that begin alike share the node
-// of what they begin with. A closure per node, going on from its parent's,
-// then takes each shared beginning once: a name that many parts hold, and
+// of the names they begin with. Each part's names are ordered with the names
+// that lead somewhere (the caller marks them) first, then by how many of the
+// parts hold them, most first, and parts that begin alike share the node of
+// what they begin with. A closure per node, going on from its parent's, then
+// takes each shared beginning once: a name that many parts hold, and
 // whatever long way of dependencies it starts, is walked once per round
-// instead of once per schema.
+// instead of once per schema. A name that leads nowhere costs a closure
+// nothing to add, so it comes last even where more parts hold it.
 //
 // What it keeps true: the names of a node, after those of the nodes above
 // it, are a beginning of every part that ends at or below it; equal parts
@@ -47,6 +49,10 @@ class part_tree {
   // place. Names within one part must be distinct.
   void build(std::vector<number>& names, std::span<const range> parts);
 
+  // Names marked here come first in every part; cleared by clear_leading().
+  void mark_leading(number attribute) { leads_.mark(attribute); }
+  void clear_leading() { leads_.clear(); }
+
   // The nodes, each after its parent.
   const std::vector<node>& nodes() const { return nodes_; }
   // The node at which part i, in the order given to build(), ends.
@@ -57,7 +63,7 @@ class part_tree {
 
   std::vector<number> count_;       // per name: the parts that hold it
   std::vector<number> shared_end_;  // per part: where its own names start
-  marks counted_;
+  marks counted_, leads_;
   scratch_map edges_;  // a node and a name: the node that name leads to
   std::vector<number> depth_, children_, kept_, above_, level_, stack_;
   std::vector<node> made_, nodes_;

@@ -32,9 +32,10 @@
 //     schemas that hold a name of the right side not in Z, which often
 //     derive it alone; then, if they do not, those of the others. Schemas
 //     whose parts are equal share one, and parts that begin alike, their
-//     names ordered by how many parts hold them, go on from the one closure
-//     of what they begin with (part_tree.h): a name that many parts hold is
-//     closed once, however far it leads. A schema whose part grows later
+//     names that start a dependency C applied first, then the names that
+//     more parts hold, go on from the one closure of what they begin with
+//     (part_tree.h): a name that many parts hold is closed once, however
+//     far it leads. A schema whose part grows later
 //     goes on from its shared closure, which is first finished.
 //     Between closures, the rules are applied to what joined Z. What a
 //     closure reached of its schema is learned as a rule when the schema is

@@ -330,6 +330,12 @@ void preservation_test::start_schemas(number first) {
     starts_.push_back(s);
     ranges_.push_back({begin, static_cast<number>(parts_.size())});
   }
+  // A name leads somewhere when it is the first of a dependency that the
+  // bound applied.
+  tree_.clear_leading();
+  for (const part_tree::range& r : ranges_)
+    for (number i = r.begin; i < r.end; ++i)
+      if (!followed_.starting(parts_[i]).empty()) tree_.mark_leading(parts_[i]);
   tree_.build(parts_, ranges_);
   for (const part_tree::node& x : tree_.nodes()) {
     const number parent = x.parent == kNone ? kNone : first_node + x.parent;

@@ -735,6 +735,52 @@ std::string hub_chain(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// Pads {three of 20 names x_i, y, six names of a pool}; each x_i starts a
+// chain of its own, held link by link, whose end and v give y; tested
+// dependencies from three x_i and 16 names of the pool to v, which the kept
+// input derives from each x_i. The pool names
+// are held by more pads than any x_i, but start nothing, so the pads' parts
+// are arranged by their x_i first: each chain start, and each pair, is
+// closed once per test, not once per pad.
+std::string chain_starts(int n, bool lost, unsigned seed) {
+  const int starts = 20, pool = 24, pads = std::max(2, n / 4),
+            links = std::max(2, n / (2 * starts)), tests = std::max(1, n / 8);
+  std::mt19937 random(static_cast<unsigned>(n));
+  std::vector<int> numbers(pool);
+  // k distinct names stem<i> for i below below.
+  const auto draw = [&](const char* stem, int k, int below) {
+    numbers.resize(below);
+    std::iota(numbers.begin(), numbers.end(), 0);
+    std::string list;
+    for (int i = 0; i < k; ++i) {
+      std::swap(numbers[i], numbers[i + random() % (below - i)]);
+      list += (i > 0 ? "," : "") + name(stem, numbers[i]);
+    }
+    return list;
+  };
+  input in;
+  for (int j = 0; j < pads; ++j)
+    in.schema(draw("x", 3, starts) + "," + draw("p", 6, pool) + ",y");
+  for (int i = 0; i < starts; ++i) {
+    const std::string stem = "c" + std::to_string(i) + "_";
+    in.schema(name("x", i) + "," + name(stem.c_str(), 0));
+    in.dependency(name("x", i), name(stem.c_str(), 0) + (lost ? "" : ",v"));
+    for (int l = 0; l < links; ++l) {
+      in.schema(name(stem.c_str(), l) + "," + name(stem.c_str(), l + 1));
+      in.dependency(name(stem.c_str(), l), name(stem.c_str(), l + 1));
+    }
+    const std::string end = name(stem.c_str(), links);
+    in.dependency(end + ",v", "y");
+    if (lost) continue;  // the kept input derives v, and y, in schemas
+    in.schema(name("x", i) + ",v");
+    in.schema(end + ",v,y");
+  }
+  if (lost) in.schema("v,lost");
+  for (int t = 0; t < tests; ++t)
+    in.dependency(draw("x", 3, starts) + "," + draw("p", 16, pool), "v");
+  return in.text(seed);
+}
+
 // Thousands of schemas of three names of a pool of 60, a schema {a, b}, a
 // dependency from a to the whole pool and tested dependencies a,t_j -> g,
 // which no schema derives. The bound of every test holds the pool, which
@@ -814,6 +860,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        100'000},
       {"wide reach", "a bound that holds a pool that every schema holds",
        wide_reach, 100'000, false},
+      {"chain starts", "pads that each hold three of 20 chain starts",
+       chain_starts, 100'000},
   };
   return shapes;
 }

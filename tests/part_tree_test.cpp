@@ -25,6 +25,7 @@ std::string path_of(const part_tree& tree, const std::vector<number>& names,
 TEST(PartTree, SharesWhatPartsBeginWith) {
   const struct {
     std::vector<std::string> parts, paths;
+    std::string leading = "";  // names that come first whatever their count
   } cases[] = {
       // The name that all hold comes first, wherever it stood.
       {{"ha", "hb", "ch"}, {"h/a", "h/b", "h/c"}},
@@ -36,6 +37,9 @@ TEST(PartTree, SharesWhatPartsBeginWith) {
       // A part can end where others go on.
       {{"h", "ha", "hb"}, {"h", "h/a", "h/b"}},
       {{"", "a", ""}, {"", "a", ""}},
+      // Names that lead somewhere come before the others.
+      {{"hp", "hq", "pq"}, {"h/p", "h/q", "pq"}},
+      {{"hp", "hq", "pq"}, {"hp", "q/h", "q/p"}, "q"},
       // No node has more than four above it: the deepest goes on from the
       // fourth.
       {{"a", "ab", "abc", "abcd", "abcde", "abcdef"},
@@ -51,6 +55,8 @@ TEST(PartTree, SharesWhatPartsBeginWith) {
       parts.push_back({begin, static_cast<number>(names.size())});
     }
     part_tree tree(26);
+    for (char letter : c.leading)
+      tree.mark_leading(static_cast<number>(letter - 'a'));
     tree.build(names, parts);
     for (size_t i = 0; i < parts.size(); ++i)
       EXPECT_EQ(path_of(tree, names, i), c.paths[i]) << c.parts[i];
