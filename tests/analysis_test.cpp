@@ -615,6 +615,60 @@ TEST(Keep, AgreesWithTheDefinitionOnChainsWithTags) {
   }
 }
 
+// Random pads that hold a few of some chain starts and of a pool of names,
+// as in the hub chain and chain starts shapes: the pads' parts share their
+// beginnings at several depths, a step of a chain may need a second start
+// or a pool name, and a chain's end leads to a name that pads hold. The
+// verdicts, outcomes and explanations must agree with the definition.
+TEST(Keep, AgreesWithTheDefinitionOnPadsThatShareChainStarts) {
+  std::mt19937_64 random(20261211);
+  const auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  const auto x = [](int i) { return "x" + std::to_string(i); };
+  const auto p = [](int i) { return "p" + std::to_string(i); };
+  const auto c = [](int i, int l) {
+    return "c" + std::to_string(i) + "_" + std::to_string(l);
+  };
+  // Names drawn from a start and a pool, each at most once, after first.
+  const auto some = [&](std::string first, int starts, int pool) {
+    for (int i = 0; i < starts; ++i)
+      if (pick(0, 1)) first += "," + x(i);
+    for (int i = 0; i < pool; ++i)
+      if (pick(0, 2) == 0) first += "," + p(i);
+    return first;
+  };
+  for (int round = 0; round < 300; ++round) {
+    const int starts = pick(1, 4), pool = pick(1, 4), links = pick(1, 4);
+    std::string schemas, dependencies;
+    for (int pad = pick(2, 8); pad > 0; --pad)
+      schemas += some("y", starts, pool) + "\n";
+    for (int i = 0; i < starts; ++i) {
+      for (int l = 0; l < links; ++l) {
+        const std::string from = l == 0 ? x(i) : c(i, l - 1);
+        const int kind = pick(0, 5);  // held, unheld, needs a start or a name
+        if (kind != 1) schemas += from + "," + c(i, l) + "\n";
+        dependencies += from + (kind == 2 ? "," + x(pick(0, starts - 1)) : "") +
+                        (kind == 3 ? "," + p(pick(0, pool - 1)) : "") + "->" +
+                        c(i, l) + "\n";
+      }
+      dependencies += c(i, links - 1) + ",v->y\n";
+    }
+    if (pick(0, 2) == 0) schemas += x(pick(0, starts - 1)) + ",v\n";
+    if (pick(0, 1)) dependencies += x(pick(0, starts - 1)) + "->v\n";
+    for (int t = pick(1, 4); t > 0; --t)
+      dependencies += some(x(pick(0, starts - 1)), starts, pool) +
+                      (pick(0, 1) ? "->v\n" : "->y\n");
+    const std::string input = schemas + "\n" + dependencies;
+    SCOPED_TRACE(input);
+    decomposition d;
+    dependency_map map;
+    ASSERT_TRUE(read_input(input, d, map));
+    expect_explained(d, map);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+  }
+}
+
 // Small inputs, each on a mechanism that decides alone or on which an
 // earlier engine went wrong.
 TEST(Keep, AgreesWithTheDefinitionOnSmallCases) {
