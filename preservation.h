@@ -57,7 +57,9 @@
 // a test at O(M + S), and a run quadratic. What sharing cannot spare: parts
 // that each hold a few of many names, each of which starts a long way of
 // its own, so that the parts share no beginning and each closure walks the
-// ways of its own names.
+// ways of its own names; and parts whose names that start long ways are
+// held by fewer parts than names that start short ones, so that they come
+// late in each part and are walked once per part: O(d M) per test.
 // Memory: O(M + S) for the rules, and the closures of one test, which are
 // dropped once they hold more than a limit in proportion to the input: dead
 // ones, and finished ones whose schemas are then answered by what they
