@@ -122,17 +122,23 @@ void preservation_test::split_reached(number s, number n) {
 // True when node n is the finished closure of the part of one schema, which
 // is not done, and did no less work than a walk of the schema costs: it can
 // then be remembered whole for what it cost. A node that goes on from a
-// closure other schemas share is not: it cost only its own names, and the
-// whole rules of many such parts, which seldom come again, cost more to
-// learn and to ask than closing them does. Gives that schema in s.
+// closure other schemas share is, only when it processed more names than
+// its schema holds: the whole rules of many parts that cost only a few
+// names, and seldom come again, cost more to learn and to ask than closing
+// them does. Gives that schema in s.
 bool preservation_test::unfinished(number n, number& s) const {
   const node_info& x = info_[n];
   s = x.schema;
+  if (!x.complete || x.collected || s == kNone || x.slots != 1 || x.shared ||
+      x.residents != 1 || node_of_[s] != n || missing_[s] == 0)
+    return false;
+  // What the node processed itself, beside the walk of the schema that
+  // learning costs: a node that goes on from a shared closure is worth it
+  // only when its own names led somewhere.
   const number parent = nodes_->parent(n);
-  return x.complete && !x.collected && s != kNone && x.slots == 1 &&
-         parent == kNone && !x.shared && x.residents == 1 && node_of_[s] == n &&
-         missing_[s] > 0 &&
-         graph_.members(s).size() <= 4 * size_t{nodes_->names(n)} + 16;
+  const size_t own = nodes_->names(n), walk = graph_.members(s).size();
+  return parent == kNone ? walk <= 4 * own + 16
+                         : info_[parent].complete && walk < own;
 }
 
 // At the end of a test, remembers the unfinished schemas whole, so that
