@@ -783,30 +783,36 @@ std::string chain_starts(int n, bool lost, unsigned seed) {
 
 // A chain c_0 -> ... -> c_n held link by link, schemas {p_x, p_y, c_k} of
 // two names of a pool of 25 and a link, with p_x,p_y -> c_k, and tested
-// dependencies from three names of the pool to c_n (the lost input asks
-// for a name of the pool too). Each entry schema whose link the test
-// derives has that link as its part, whose closure walks the rest of the
+// dependencies from such a pair and one more name of the pool to c_n (the
+// lost input asks for a name of the pool too). Each entry schema whose link the
+// test derives has that link as its part, whose closure walks the rest of the
 // chain; the same parts come again in later tests.
 std::string chain_entries(int n, bool lost, unsigned seed) {
   const int pool = 25, links = std::max(2, n);
   std::mt19937 random(static_cast<unsigned>(n));
-  const auto p = [&] { return name("p", static_cast<int>(random() % pool)); };
+  const auto p = [&] { return static_cast<int>(random() % pool); };
   input in;
   for (int i = 0; i < links; ++i) {
     in.schema(name("c", i) + "," + name("c", i + 1));
     in.dependency(name("c", i), name("c", i + 1));
   }
+  std::vector<std::pair<int, int>> entries;
   for (int j = 0; j < n; ++j) {
-    const std::string x = p(), y = p(), link = name("c", random() % links);
+    const int x = p(), y = p();
     if (x == y) continue;
-    in.schema(x + "," + y + "," + link);
-    in.dependency(x + "," + y, link);
+    entries.push_back({x, y});
+    const std::string link = name("c", static_cast<int>(random() % links));
+    in.schema(name("p", x) + "," + name("p", y) + "," + link);
+    in.dependency(name("p", x) + "," + name("p", y), link);
   }
-  for (int t = 0; t < n; ++t) {
-    const std::string x = p(), y = p(), z = p();
-    if (x == y || y == z || x == z) continue;
-    in.dependency(x + "," + y + "," + z,
-                  name("c", links) + (lost ? "," + p() : ""));
+  // Each test holds an entry, and in the lost input asks for a name of the
+  // pool that it does not hold.
+  for (int t = 0; t < n && !entries.empty(); ++t) {
+    const auto [x, y] = entries[random() % entries.size()];
+    const int z = p(), asked = p();
+    if (z == x || z == y || asked == x || asked == y || asked == z) continue;
+    in.dependency(name("p", x) + "," + name("p", y) + "," + name("p", z),
+                  name("c", links) + (lost ? "," + name("p", asked) : ""));
   }
   return in.text(seed);
 }
@@ -893,7 +899,7 @@ const std::vector<hostile_shape>& hostile_shapes() {
       {"chain starts", "pads that each hold three of 20 chain starts",
        chain_starts, 100'000},
       {"chain entries", "pairs of a pool that enter one chain anywhere",
-       chain_entries, 100'000, false},
+       chain_entries, 100'000},
   };
   return shapes;
 }
