@@ -10,7 +10,9 @@
 //
 // Two forms share this: closure, one closure computed to its end, and
 // closure_nodes, many closures at once that can stop and go on, some of
-// which go on from a finished one instead of starting afresh.
+// which go on from finished ones instead of starting afresh. Between them,
+// followed_dependencies lists what one closure applied, by first name, for
+// the others to follow.
 //
 // What they keep true: a dependency applies exactly when every name of its
 // left side has been reached; it applies once, and every name is processed
