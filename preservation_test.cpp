@@ -468,11 +468,12 @@ void preservation_test::close(number n) {
   if (!alive(n)) return;
   // The nodes it goes on from that are not finished, from the top: those
   // above a finished one are finished.
-  scratch_.clear();
+  unfinished_above_.clear();
   for (number up = nodes_->parent(n); up != kNone && !info_[up].complete;
        up = nodes_->parent(up))
-    scratch_.push_back(up);
-  for (; !scratch_.empty(); scratch_.pop_back()) run(scratch_.back());
+    unfinished_above_.push_back(up);
+  for (; !unfinished_above_.empty(); unfinished_above_.pop_back())
+    run(unfinished_above_.back());
   run(n);
 }
 

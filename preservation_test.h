@@ -222,6 +222,9 @@ class preservation_test {
   size_t grow_head_ = 0;
   std::vector<number> to_fire_;  // whole rules that answered, to be fired
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
+  // The nodes that close() finishes first: its own, as what a run derives
+  // may learn rules, which use scratch_.
+  std::vector<number> unfinished_above_;
   std::vector<name_classes::link> path_;  // a way along links
   std::vector<number> rest_;              // a left side but one name
   marks traced_, picked_;
