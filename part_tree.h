@@ -49,7 +49,9 @@ class part_tree {
   // place. Names within one part must be distinct.
   void build(std::vector<number>& names, std::span<const range> parts);
 
-  // Names marked here come first in every part; cleared by clear_leading().
+  // Names marked here come first among the names of a part that other parts
+  // hold too (a name that one part alone holds ends it, in no order);
+  // cleared by clear_leading().
   void mark_leading(number attribute) { leads_.mark(attribute); }
   void clear_leading() { leads_.clear(); }
 
