@@ -16,6 +16,11 @@ struct input {
   void dependency(const std::string& left, const std::string& right) {
     dependencies.push_back(left + "->" + right);
   }
+  // A link from one name to another, held by a schema of the two.
+  void held_link(const std::string& from, const std::string& to) {
+    schema(from + "," + to);
+    dependency(from, to);
+  }
   void dependency_in_order(const std::string& left, const std::string& right) {
     in_order.push_back(left + "->" + right);
   }
@@ -44,6 +49,18 @@ std::string run_of(const char* stem, int first, int last) {
     if (i > first) list += ',';
     list += stem;
     list += std::to_string(i);
+  }
+  return list;
+}
+
+// k distinct names stem<i>, i below below, drawn by random, joined by ",".
+std::string distinct(std::mt19937& random, const char* stem, int k, int below) {
+  std::vector<int> numbers(below);
+  std::iota(numbers.begin(), numbers.end(), 0);
+  std::string list;
+  for (int i = 0; i < k; ++i) {
+    std::swap(numbers[i], numbers[i + random() % (below - i)]);
+    list += (i > 0 ? "," : "") + name(stem, numbers[i]);
   }
   return list;
 }
@@ -143,12 +160,8 @@ std::string shared_start(int n, bool lost, unsigned seed) {
   const int pads = n / 2, links = n / 2;
   input in;
   for (int j = 1; j <= pads; ++j) in.schema("h," + name("p", j));
-  in.schema("h,c1");
-  in.dependency("h", "c1");
-  for (int i = 1; i < links; ++i) {
-    in.schema(name("c", i) + "," + name("c", i + 1));
-    in.dependency(name("c", i), name("c", i + 1));
-  }
+  in.held_link("h", "c1");
+  for (int i = 1; i < links; ++i) in.held_link(name("c", i), name("c", i + 1));
   const std::string end = name("c", links);
   const std::string targets = "g," + run_of("p", 1, pads);
   in.schema(lost ? targets + ",lost" : end + "," + targets);
@@ -172,12 +185,8 @@ std::string parting(int n, bool lost, unsigned seed) {
   }
   in.schema("w," + run_of("e", 1, pads));
   in.dependency("w", run_of("e", 1, pads));
-  in.schema("h,c1");
-  in.dependency("h", "c1");
-  for (int i = 1; i < links; ++i) {
-    in.schema(name("c", i) + "," + name("c", i + 1));
-    in.dependency(name("c", i), name("c", i + 1));
-  }
+  in.held_link("h", "c1");
+  for (int i = 1; i < links; ++i) in.held_link(name("c", i), name("c", i + 1));
   const std::string sources = run_of("p", 1, pads);
   in.schema(lost ? "g,lost" : sources + ",g");
   in.dependency(sources, "g");
@@ -269,10 +278,7 @@ void add_chain_pads(input& in, int pads) {
   }
   in.schema("k,c1");
   in.dependency("k", "c1");
-  for (int i = 1; i < links; ++i) {
-    in.schema(name("c", i) + "," + name("c", i + 1));
-    in.dependency(name("c", i), name("c", i + 1));
-  }
+  for (int i = 1; i < links; ++i) in.held_link(name("c", i), name("c", i + 1));
 }
 
 std::string chain_pads(int n, bool lost, unsigned seed) {
@@ -339,17 +345,11 @@ std::string subset_pads(int n, bool lost, unsigned seed) {
     in.schema(name("p", j) + ",z1");
     in.dependency(name("p", j), "z1");
   }
-  for (int i = 1; i < links; ++i) {
-    in.schema(name("z", i) + "," + name("z", i + 1));
-    in.dependency(name("z", i), name("z", i + 1));
-  }
+  for (int i = 1; i < links; ++i) in.held_link(name("z", i), name("z", i + 1));
   in.schema(name("z", links) + "," + run_of("q", 1, lost ? pads - 1 : pads));
   in.dependency(name("z", links), run_of("q", 1, pads));
   in.schema("l,y1");
-  for (int i = 1; i < 3; ++i) {
-    in.schema(name("y", i) + "," + name("y", i + 1));
-    in.dependency(name("y", i), name("y", i + 1));
-  }
+  for (int i = 1; i < 3; ++i) in.held_link(name("y", i), name("y", i + 1));
   in.schema("y3," + run_of("w", 1, pads));
   in.dependency("y3", run_of("w", 1, pads));
   for (int t = 0; t < pads; ++t) {
@@ -477,15 +477,9 @@ std::string pairs_draining(int n, bool lost, unsigned seed) {
     in.dependency(end + ",y," + u, m + "," + k);
     targets += (j > 1 ? "," : "") + m + "," + k;
   }
-  for (int i = 1; i < links; ++i) {
-    in.schema(name("c", i) + "," + name("c", i + 1));
-    in.dependency(name("c", i), name("c", i + 1));
-  }
+  for (int i = 1; i < links; ++i) in.held_link(name("c", i), name("c", i + 1));
   in.schema("l,v1");
-  for (int i = 1; i < links; ++i) {
-    in.schema(name("v", i) + "," + name("v", i + 1));
-    in.dependency(name("v", i), name("v", i + 1));
-  }
+  for (int i = 1; i < links; ++i) in.held_link(name("v", i), name("v", i + 1));
   in.schema(name("v", links) + ",y");
   in.dependency(name("v", links), "y");
   in.schema(goal_schema(targets, "goal", lost));
@@ -528,16 +522,11 @@ std::string two_ways(int n, bool lost, unsigned seed) {
     in.dependency(a, "w1");
     in.dependency(end + "," + e, name("p", j));
   }
-  for (int i = 1; i < links; ++i) {
-    in.schema(name("w", i) + "," + name("w", i + 1));
-    in.dependency(name("w", i), name("w", i + 1));
-  }
+  for (int i = 1; i < links; ++i) in.held_link(name("w", i), name("w", i + 1));
   in.schema("k,c1");
   in.dependency("k", "c1");
-  for (int i = 1; i < 2 * links; ++i) {
-    in.schema(name("c", i) + "," + name("c", i + 1));
-    in.dependency(name("c", i), name("c", i + 1));
-  }
+  for (int i = 1; i < 2 * links; ++i)
+    in.held_link(name("c", i), name("c", i + 1));
   in.schema(name("c", 2 * links) + ",w1");
   in.dependency(name("c", 2 * links), "w1");
   in.schema("f," + run_of("e", 1, pads));
@@ -708,25 +697,14 @@ std::string hub_chain(int n, bool lost, unsigned seed) {
   const int pads = std::max(2, n / 4), links = std::max(2, n / 2),
             tests = std::max(1, n / 8), pool = 24;
   std::mt19937 random(static_cast<unsigned>(n));
-  std::vector<int> numbers(pool);
-  std::iota(numbers.begin(), numbers.end(), 0);
-  // h and k names of the pool, drawn without repeats.
+  // h and k names of the pool.
   const auto h_and = [&](int k) {
-    std::string list = "h";
-    for (int i = 0; i < k; ++i) {
-      std::swap(numbers[i], numbers[i + random() % (pool - i)]);
-      list += "," + name("p", numbers[i]);
-    }
-    return list;
+    return "h," + distinct(random, "p", k, pool);
   };
   input in;
   for (int j = 0; j < pads; ++j) in.schema(h_and(6) + ",y");
-  in.schema("h,b0");
-  in.dependency("h", "b0");
-  for (int i = 0; i < links; ++i) {
-    in.schema(name("b", i) + "," + name("b", i + 1));
-    in.dependency(name("b", i), name("b", i + 1));
-  }
+  in.held_link("h", "b0");
+  for (int i = 0; i < links; ++i) in.held_link(name("b", i), name("b", i + 1));
   const std::string end = name("b", links);
   in.dependency(end + ",v", "y");
   in.schema(lost ? "v,lost" : end + ",v,y");
@@ -746,29 +724,16 @@ std::string chain_starts(int n, bool lost, unsigned seed) {
   const int starts = 20, pool = 24, pads = std::max(2, n / 4),
             links = std::max(2, n / (2 * starts)), tests = std::max(1, n / 8);
   std::mt19937 random(static_cast<unsigned>(n));
-  std::vector<int> numbers(pool);
-  // k distinct names stem<i> for i below below.
-  const auto draw = [&](const char* stem, int k, int below) {
-    numbers.resize(below);
-    std::iota(numbers.begin(), numbers.end(), 0);
-    std::string list;
-    for (int i = 0; i < k; ++i) {
-      std::swap(numbers[i], numbers[i + random() % (below - i)]);
-      list += (i > 0 ? "," : "") + name(stem, numbers[i]);
-    }
-    return list;
-  };
   input in;
   for (int j = 0; j < pads; ++j)
-    in.schema(draw("x", 3, starts) + "," + draw("p", 6, pool) + ",y");
+    in.schema(distinct(random, "x", 3, starts) + "," +
+              distinct(random, "p", 6, pool) + ",y");
   for (int i = 0; i < starts; ++i) {
     const std::string stem = "c" + std::to_string(i) + "_";
     in.schema(name("x", i) + "," + name(stem.c_str(), 0));
     in.dependency(name("x", i), name(stem.c_str(), 0) + (lost ? "" : ",v"));
-    for (int l = 0; l < links; ++l) {
-      in.schema(name(stem.c_str(), l) + "," + name(stem.c_str(), l + 1));
-      in.dependency(name(stem.c_str(), l), name(stem.c_str(), l + 1));
-    }
+    for (int l = 0; l < links; ++l)
+      in.held_link(name(stem.c_str(), l), name(stem.c_str(), l + 1));
     const std::string end = name(stem.c_str(), links);
     in.dependency(end + ",v", "y");
     if (lost) continue;  // the kept input derives v, and y, in schemas
@@ -777,7 +742,9 @@ std::string chain_starts(int n, bool lost, unsigned seed) {
   }
   if (lost) in.schema("v,lost");
   for (int t = 0; t < tests; ++t)
-    in.dependency(draw("x", 3, starts) + "," + draw("p", 16, pool), "v");
+    in.dependency(distinct(random, "x", 3, starts) + "," +
+                      distinct(random, "p", 16, pool),
+                  "v");
   return in.text(seed);
 }
 
@@ -792,10 +759,7 @@ std::string chain_entries(int n, bool lost, unsigned seed) {
   std::mt19937 random(static_cast<unsigned>(n));
   const auto p = [&] { return static_cast<int>(random() % pool); };
   input in;
-  for (int i = 0; i < links; ++i) {
-    in.schema(name("c", i) + "," + name("c", i + 1));
-    in.dependency(name("c", i), name("c", i + 1));
-  }
+  for (int i = 0; i < links; ++i) in.held_link(name("c", i), name("c", i + 1));
   std::vector<std::pair<int, int>> entries;
   for (int j = 0; j < n; ++j) {
     const int x = p(), y = p();
