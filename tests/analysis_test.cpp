@@ -329,6 +329,36 @@ void expect_in_line_order(const std::string& input) {
   EXPECT_EQ(preserves(in.model), preserved);
 }
 
+// Reads input and checks what explain() reports of it, as expect_explained.
+void expect_explained(const std::string& input) {
+  SCOPED_TRACE(input);
+  decomposition d;
+  dependency_map map;
+  ASSERT_TRUE(read_input(input, d, map));
+  expect_explained(d, map);
+}
+
+// Checks rounds inputs that make(pick) writes, pick(low, high) drawing from
+// a generator seeded with seed; also in the order of their lines when
+// in_order says so. Stops at the first input that fails.
+template <typename Make>
+void agree_on_random_inputs(uint64_t seed, int rounds, bool in_order,
+                            Make make) {
+  std::mt19937_64 random(seed);
+  const auto pick = [&](int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(random);
+  };
+  for (int round = 0; round < rounds; ++round) {
+    const std::string input = make(pick);
+    if (in_order) {
+      SCOPED_TRACE(input);
+      expect_in_line_order(input);
+    }
+    expect_explained(input);
+    ASSERT_FALSE(::testing::Test::HasFailure());
+  }
+}
+
 // Runs keep, linear_cutoff and explain on rounds random cases against the
 // checkers written from the definition, also in a shuffled order of lines,
 // and expects each verdict in more than one case in shape.share.
@@ -537,10 +567,7 @@ TEST(Keep, ClosesAgainWhenThePartOutgrowsTheMemo) {
         "a1->k,p,w\ny1->k,p,w\ng,a1->q\ng,h,y1->r\np->q\nh,p->r\n",
         "a1,p\np,q,r,g,w\nr,z\ng,h\n\n"
         "a1->h,p,w\na1,x1->q\na1,g,x2->z\np->q\nq->u\nu,g->r\nr->z\n"}) {
-    decomposition d;
-    dependency_map map;
-    ASSERT_TRUE(read_input(input, d, map));
-    expect_explained(d, map);
+    expect_explained(input);
   }
 }
 
@@ -569,11 +596,7 @@ TEST(Keep, ShowsHowTheNamesALinkIsUnderWereDerived) {
         "a->c\nc,x0->x1\nc,x1->x2\nc,x2->x0\na,x0->x2\n",
         "a,c\nc,e,x0,x1\nc,e,x1,x2\nc,e,x2,x0\n\n"
         "a->c\nc,e,x0->x1\nc,e,x1->x2\nc,e,x2->x0\na,e,x0->x2\n"}) {
-    SCOPED_TRACE(input);
-    decomposition d;
-    dependency_map map;
-    ASSERT_TRUE(read_input(input, d, map));
-    expect_explained(d, map);
+    expect_explained(input);
   }
 }
 
@@ -584,11 +607,7 @@ TEST(Keep, ShowsHowTheNamesALinkIsUnderWereDerived) {
 // set is complete, and the verdicts, each dependency's outcome and its
 // explanation must agree with the definition either way.
 TEST(Keep, AgreesWithTheDefinitionOnChainsWithTags) {
-  std::mt19937_64 random(20261210);
-  const auto pick = [&](int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-  };
-  for (int round = 0; round < 400; ++round) {
+  agree_on_random_inputs(20261210, 400, true, [](auto pick) {
     const int n = pick(3, 9), tags = pick(1, 3);
     const auto a = [](int i) { return "a" + std::to_string(i); };
     const auto t = [](int j) { return "t" + std::to_string(j); };
@@ -604,15 +623,8 @@ TEST(Keep, AgreesWithTheDefinitionOnChainsWithTags) {
     for (int i = 0; i + 1 < n; ++i)
       dependencies += a(i) + "->" + a(i + 1) +
                       (pick(0, 2) ? "," + t(pick(0, tags - 1)) : "") + "\n";
-    const std::string input = schemas + "\n" + dependencies;
-    SCOPED_TRACE(input);
-    expect_in_line_order(input);
-    decomposition d;
-    dependency_map map;
-    ASSERT_TRUE(read_input(input, d, map));
-    expect_explained(d, map);
-    ASSERT_FALSE(::testing::Test::HasFailure());
-  }
+    return schemas + "\n" + dependencies;
+  });
 }
 
 // Random pads that hold a few of some chain starts and of a pool of names,
@@ -621,28 +633,24 @@ TEST(Keep, AgreesWithTheDefinitionOnChainsWithTags) {
 // or a pool name, and a chain's end leads to a name that pads hold. The
 // verdicts, outcomes and explanations must agree with the definition.
 TEST(Keep, AgreesWithTheDefinitionOnPadsThatShareChainStarts) {
-  std::mt19937_64 random(20261211);
-  const auto pick = [&](int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-  };
   const auto x = [](int i) { return "x" + std::to_string(i); };
   const auto p = [](int i) { return "p" + std::to_string(i); };
   const auto c = [](int i, int l) {
     return "c" + std::to_string(i) + "_" + std::to_string(l);
   };
-  // Names drawn from a start and a pool, each at most once, after first.
-  const auto some = [&](std::string first, int starts, int pool) {
-    for (int i = 0; i < starts; ++i)
-      if (pick(0, 1)) first += "," + x(i);
-    for (int i = 0; i < pool; ++i)
-      if (pick(0, 2) == 0) first += "," + p(i);
-    return first;
-  };
-  for (int round = 0; round < 300; ++round) {
+  agree_on_random_inputs(20261211, 300, false, [&](auto pick) {
     const int starts = pick(1, 4), pool = pick(1, 4), links = pick(1, 4);
+    // Names drawn from the starts and the pool, each at most once, after
+    // first.
+    const auto some = [&](std::string first) {
+      for (int i = 0; i < starts; ++i)
+        if (pick(0, 1)) first += "," + x(i);
+      for (int i = 0; i < pool; ++i)
+        if (pick(0, 2) == 0) first += "," + p(i);
+      return first;
+    };
     std::string schemas, dependencies;
-    for (int pad = pick(2, 8); pad > 0; --pad)
-      schemas += some("y", starts, pool) + "\n";
+    for (int pad = pick(2, 8); pad > 0; --pad) schemas += some("y") + "\n";
     for (int i = 0; i < starts; ++i) {
       for (int l = 0; l < links; ++l) {
         const std::string from = l == 0 ? x(i) : c(i, l - 1);
@@ -657,16 +665,10 @@ TEST(Keep, AgreesWithTheDefinitionOnPadsThatShareChainStarts) {
     if (pick(0, 2) == 0) schemas += x(pick(0, starts - 1)) + ",v\n";
     if (pick(0, 1)) dependencies += x(pick(0, starts - 1)) + "->v\n";
     for (int t = pick(1, 4); t > 0; --t)
-      dependencies += some(x(pick(0, starts - 1)), starts, pool) +
+      dependencies += some(x(pick(0, starts - 1))) +
                       (pick(0, 1) ? "->v\n" : "->y\n");
-    const std::string input = schemas + "\n" + dependencies;
-    SCOPED_TRACE(input);
-    decomposition d;
-    dependency_map map;
-    ASSERT_TRUE(read_input(input, d, map));
-    expect_explained(d, map);
-    ASSERT_FALSE(::testing::Test::HasFailure());
-  }
+    return schemas + "\n" + dependencies;
+  });
 }
 
 // Small inputs, each on a mechanism that decides alone or on which an
@@ -708,11 +710,8 @@ TEST(Keep, AgreesWithTheDefinitionOnSmallCases) {
            // on (x), a left side that no schema holds (b,q).
            "a,b\na,c\n\na->b,c\n", "a,b\na,c\n\na->b,x\nx->c\nb,a->c\n",
            "a,b\na,q\na,c\n\na->b\nb->q\nb,q->c\nq,a->c\n"}) {
+    expect_explained(input);
     SCOPED_TRACE(input);
-    decomposition d;
-    dependency_map map;
-    ASSERT_TRUE(read_input(input, d, map));
-    expect_explained(d, map);
     expect_in_line_order(input);  // as the run keeps them
   }
 }
