@@ -37,6 +37,8 @@ struct work_count {
   uint64_t dependencies = 0;  // dependencies or rules looked at
   uint64_t closures = 0;      // closures begun
   uint64_t schemas = 0;       // schemas looked at for the names they hold
+  // Not work: the most entries that closures of one test held at once.
+  uint64_t peak_state = 0;
 
   uint64_t total() const { return names + dependencies + closures + schemas; }
 };

@@ -7,8 +7,9 @@
 // whole rule only while its part lies within what the rule covers.
 //
 // What it costs: learning walks the schema and traces each gained name back
-// once; asking costs the key and the part of at most kWholeRulesAsked
-// rules, at most twice per schema and test.
+// once; asking costs a probe for the rule keyed by the part, then the key
+// and the part of at most kWholeRulesAsked rules, at most twice per schema
+// and test.
 #include <algorithm>
 #include <bit>
 
@@ -28,8 +29,28 @@ constexpr int kWholeRulesAsked = 4;
 bool preservation_test::answered_by_memory(number s) {
   // Twice per test at most: a part that keeps outgrowing what is remembered
   // is closed instead, at the cost of one name per growth.
-  if (asked_twice_.marked(s)) return false;
+  if (asked_twice_.marked(s) || !rules_.has_whole(s)) return false;
   (asked_once_.marked(s) ? asked_twice_ : asked_once_).mark(s);
+  // The rule learned from this very part, if any, answers it: one probe,
+  // however many whole rules the schema has learned from other parts.
+  work_.names += part_.size();
+  number found = rules_.whole_keyed_by(s, part_);
+  if (found == kNone) {
+    found = newest_answer(s);
+  } else {
+    answer_of_[s] = found;
+  }
+  if (found == kNone) return false;
+  answered_.mark(s);
+  node_of_[s] = kNone;
+  // Its names join Z with the rules, before any closure goes on.
+  if (!rules_.fires_on_its_key(found)) to_fire_.push_back(found);
+  return true;
+}
+
+// The first of the kWholeRulesAsked newest whole rules of schema s whose key
+// Z holds and that covers part_, or kNone.
+number preservation_test::newest_answer(number s) {
   number found = kNone;
   int asked = 0;
   rules_.for_whole(s, [&](number r) {
@@ -46,12 +67,7 @@ bool preservation_test::answered_by_memory(number s) {
     }
     return found == kNone && ++asked < kWholeRulesAsked;
   });
-  if (found == kNone) return false;
-  answered_.mark(s);
-  node_of_[s] = kNone;
-  // Its names join Z with the rules, before any closure goes on.
-  if (!rules_.fires_on_its_key(found)) to_fire_.push_back(found);
-  return true;
+  return found;
 }
 
 // True when attribute is a name of the key or of the names of the rule that
@@ -119,24 +135,23 @@ void preservation_test::split_reached(number s, number n) {
       (*cause == kNone ? used_ : gained_).push_back(member);
 }
 
-// True when node n is the finished closure of the part of one schema, which
-// is not done, and did no less work than a walk of the schema costs: it can
-// then be remembered whole for what it cost. A node that goes on from a
-// closure other schemas share is, only when it processed more names than
-// its schema holds: the whole rules of many parts that cost only a few
+// True when node n has finished the closure of the part of schema s, which
+// it serves and which is not done, and did no less work than a walk of the
+// schema costs: what it reached of s can then be remembered whole for what
+// it cost. A node that goes on from a closure other schemas share, or that
+// several schemas share, is worth it only when it processed more names than
+// the schema holds: the whole rules of many parts that cost only a few
 // names, and seldom come again, cost more to learn and to ask than closing
-// them does. Gives that schema in s.
-bool preservation_test::unfinished(number n, number& s) const {
+// them does.
+bool preservation_test::unfinished(number n, number s) const {
   const node_info& x = info_[n];
-  s = x.schema;
-  if (!x.complete || x.collected || s == kNone || x.slots != 1 || x.shared ||
-      x.residents != 1 || node_of_[s] != n || missing_[s] == 0)
+  if (!x.complete || x.collected || node_of_[s] != n || missing_[s] == 0)
     return false;
-  // What the node processed itself, beside the walk of the schema that
-  // learning costs: a node that goes on from a shared closure is worth it
-  // only when its own names led somewhere.
   const number parent = nodes_->parent(n);
   const size_t own = nodes_->names(n), walk = graph_.members(s).size();
+  if (x.slots > 1) return walk < own;
+  // One schema's own node: not while others go on from it.
+  if (x.schema != s || x.shared || x.residents != 1) return false;
   return parent == kNone ? walk <= 4 * own + 16
                          : info_[parent].complete && walk < own;
 }
@@ -144,21 +159,26 @@ bool preservation_test::unfinished(number n, number& s) const {
 // At the end of a test, remembers the unfinished schemas whole, so that
 // later tests need no closure for them.
 void preservation_test::remember_unfinished() {
-  for (number n = 0, s; n < nodes_->size(); ++n)
-    if (unfinished(n, s) && !retired_.marked(s)) remember(s, n, true);
+  for (number n = 0; n < nodes_->size(); ++n)
+    for_residents(n, [&](number s) {
+      if (unfinished(n, s) && !retired_.marked(s)) remember(s, n, true);
+    });
 }
 
-// Node n, if it is an unfinished schema's, is no longer needed: the schema
-// is answered by the whole rule of what the node reached, and gets a new
-// node only if its part grows by another name. Once a test for each schema,
-// so that a schema whose part keeps growing is closed again at most once.
+// The unfinished schemas of node n, when no living node goes on from it,
+// need it no longer: each is answered by the whole rule of what the node
+// reached, leaves it, and gets a new node only if its part grows by another
+// name. Once a test for each schema, so that a schema whose part keeps
+// growing is closed again at most once.
 void preservation_test::retire(number n) {
-  number s;
-  if (!unfinished(n, s) || retired_.marked(s)) return;
-  retired_.mark(s);
-  remember(s, n, true);
-  if (answer_of_[s] == kNone) return;
-  answered_.mark(s);
-  node_of_[s] = kNone;
-  leave(n);
+  if (info_[n].living_children > 0) return;
+  for_residents(n, [&](number s) {
+    if (!unfinished(n, s) || retired_.marked(s)) return;
+    retired_.mark(s);
+    remember(s, n, true);
+    if (answer_of_[s] == kNone) return;
+    answered_.mark(s);
+    node_of_[s] = kNone;
+    leave(n);
+  });
 }

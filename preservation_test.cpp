@@ -4,7 +4,7 @@
 #include <bit>
 
 preservation_test::preservation_test(const dependency_graph& graph,
-                                     work_count& work)
+                                     work_count& work, size_t state_limit)
     : graph_(graph),
       work_(work),
       followed_(graph.name_count()),
@@ -24,7 +24,7 @@ preservation_test::preservation_test(const dependency_graph& graph,
       tree_(graph.name_count()),
       traced_(graph.name_count()),
       picked_(graph.name_count()),
-      state_limit_(2 * graph.size() + 65536),
+      state_limit_(state_limit > 0 ? state_limit : 2 * graph.size() + 65536),
       in_left_(graph.name_count()),
       needed_(graph.name_count()),
       joined_(graph.name_count()),
@@ -108,6 +108,7 @@ preservation_test::result preservation_test::decide(number dependency,
   if (ask_first && untested_applied()) return result::first;
   bounded_ = true;
   const bool derived = grow_for_the_right_side() || grow_from_the_bound();
+  note_state();
   remember_unfinished();
   return derived ? verified(dependency) : result::lost;
 }
@@ -492,8 +493,8 @@ void preservation_test::run(number n) {
   // The first time a schema's own closure is finished without finishing
   // the schema, what it reached is remembered whole for the part it had
   // then: later tests where the part starts the same need no closure.
-  number s;
-  if (info_[n].complete && !info_[n].told && unfinished(n, s)) {
+  const number s = info_[n].schema;
+  if (s != kNone && !info_[n].told && unfinished(n, s)) {
     info_[n].told = true;
     remember(s, n, true);
   }
@@ -508,6 +509,7 @@ bool preservation_test::alive(number n) const {
 // living still hold more than half the limit, the limit doubles, so that
 // collecting costs what it frees.
 void preservation_test::collect() {
+  note_state();
   for (number n = 0; n < nodes_->size(); ++n) retire(n);
   nodes_->collect([&](number n) { return alive(n); });
   for (number n = 0; n < nodes_->size(); ++n)

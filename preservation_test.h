@@ -17,6 +17,7 @@
 #ifndef FDKEEP_PRESERVATION_TEST_H_
 #define FDKEEP_PRESERVATION_TEST_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -40,8 +41,10 @@ class preservation_test {
   static constexpr size_t kContextLeft = 8;
 
   // Tests the dependencies of graph, which must outlive it; counts its work
-  // in work.
-  preservation_test(const dependency_graph& graph, work_count& work);
+  // in work. The closures' state is first collected once it holds more than
+  // state_limit entries; by default a limit in proportion to the input.
+  preservation_test(const dependency_graph& graph, work_count& work,
+                    size_t state_limit = 0);
 
   // How a test ends; first when it asks for other dependencies to be tested
   // first.
@@ -138,6 +141,9 @@ class preservation_test {
   void run(number n);
   bool alive(number n) const;
   void collect();
+  void note_state() {
+    work_.peak_state = std::max<uint64_t>(work_.peak_state, nodes_->state());
+  }
   void reach(number n, number attribute, number cause);
   void offer(number n, number attribute, number cause, bool own_holds);
   bool serves(number n, number s) const;
@@ -165,10 +171,13 @@ class preservation_test {
 
   // memory.cpp: what a test leaves for the next.
   bool answered_by_memory(number s);
+  number newest_answer(number s);
   bool answers(number s, number attribute) const;
   void remember(number s, number n, bool whole);
   void remember_unfinished();
-  bool unfinished(number n, number& s) const;
+  bool unfinished(number n, number s) const;
+  template <typename Use>
+  void for_residents(number n, Use use);
   void split_reached(number s, number n);
   void ascending_in(number s, std::vector<number>& names);
   void retire(number n);
@@ -245,6 +254,15 @@ class preservation_test {
   std::vector<uint8_t> state_;
   std::vector<number> first_;
 };
+
+// Calls use(s) for each schema s that node n was started or made for and
+// still serves.
+template <typename Use>
+void preservation_test::for_residents(number n, Use use) {
+  const number first = info_[n].first_resident, slots = info_[n].slots;
+  for (number i = first; i < first + slots; ++i)
+    if (node_of_[residents_[i]] == n) use(residents_[i]);
+}
 
 // Attribute joins Z, as how says: the schemas that hold it have one name
 // less to wait for, and their parts grow. Here, not in the .cpp, so that

@@ -6,9 +6,18 @@
 
 namespace {
 
+// Mixes the bits of value, so that sums of mixed values seldom collide.
+uint64_t mixed(uint64_t value) {
+  value = (value ^ (value >> 30)) * 0xbf58476d1ce4e5b9u;
+  value = (value ^ (value >> 27)) * 0x94d049bb133111ebu;
+  return value ^ (value >> 31);
+}
+
+// A hash of schema s and the set of names key, in whatever order they come:
+// a part is looked up as it stands, unsorted.
 uint64_t key_hash(number s, std::span<const number> key) {
-  uint64_t hash = 14695981039346656037u ^ s;
-  for (number value : key) hash = (hash ^ value) * 1099511628211u;
+  uint64_t hash = mixed(s);
+  for (number value : key) hash += mixed(value + (uint64_t{1} << 32));
   return hash;
 }
 
@@ -110,7 +119,8 @@ number rule_base::best_schema(number d, std::vector<uint8_t>& role) {
   return best;
 }
 
-// The learned rule of schema s with key (ascending), whole or not, or kNone.
+// The learned rule of schema s with key (in any order), whole or not, or
+// kNone.
 number rule_base::known(number s, std::span<const number> key, bool whole) {
   const number* found = known_.find(key_hash(s, key) ^ whole);
   if (found == nullptr) return kNone;

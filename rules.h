@@ -101,6 +101,10 @@ class rule_base {
   // binary search.
   bool covers(number rule, number attribute) const;
 
+  // True when schema s has whole rules.
+  bool has_whole(number s) const {
+    return s < whole_head_.size() && whole_head_[s] != kNone;
+  }
   // The whole rules of schema s, newest first: calls use(rule) for each
   // until it returns false.
   template <typename Use>
@@ -121,6 +125,13 @@ class rule_base {
   // fire returns false.
   template <typename Derived, typename Fire>
   void joined(number attribute, Derived derived, Fire fire);
+
+  // The whole rule of schema s keyed by exactly the names of key, in any
+  // order, or kNone: one probe and a walk of the key, however many whole
+  // rules s has.
+  number whole_keyed_by(number s, std::span<const number> key) {
+    return known(s, key, true);
+  }
 
   // The numbers the learned rules hold.
   size_t learned_size() const { return learned_size_; }
