@@ -103,8 +103,10 @@ void dependency_graph::reduce(table& left, table& right,
   std::vector<number> held_names;
   for (number a = 0; a < width; ++a)
     if (held(a)) held_names.push_back(a);
-  const std::vector<bool> applied = applied_from(
-      model_.left, model_.right, model_.left.inverted(width), held_names, width);
+  std::vector<bool> applied =
+      applied_from(model_.left, model_.right, model_.left.inverted(width),
+                   held_names, width);
+  drop_unstartable(applied);
 
   // Each unheld name with one producer whose left side is one other name
   // points to that name.
@@ -145,6 +147,11 @@ void dependency_graph::reduce(table& left, table& right,
   std::vector<number> l, r;
   for (number d = 0; d < model_.left.size(); ++d) {
     l.clear();
+    if (!applied[d]) {  // no closure of a part applies it
+      lefts.add_row(l);
+      rights.add_row(l);
+      continue;
+    }
     for (number attribute : model_.left[d]) l.push_back(stands_for[attribute]);
     std::sort(l.begin(), l.end());
     l.erase(std::unique(l.begin(), l.end()), l.end());
@@ -167,6 +174,40 @@ void dependency_graph::reduce(table& left, table& right,
     left.add_row(lefts[d]);
     right.add_row(r);
     tested.push_back(d);
+  }
+}
+
+// Unmarks in applied the dependencies that no closure of a schema's part
+// can apply. A name that no marked dependency gives is in such a closure
+// only when the part holds it, so a dependency whose left side holds names
+// given by none, which no one schema holds together, never applies: a
+// tested dependency whose left side spans several schemas, say. Costs, per
+// dependency, the schemas of its rarest such name times their number.
+void dependency_graph::drop_unstartable(std::vector<bool>& applied) const {
+  std::vector<bool> given(name_count(), false);
+  for (number d = 0; d < model_.left.size(); ++d) {
+    if (!applied[d]) continue;
+    const std::span<const number> l = model_.left[d];
+    for (number attribute : model_.right[d])
+      if (!std::binary_search(l.begin(), l.end(), attribute))
+        given[attribute] = true;
+  }
+  std::vector<number> sources;
+  for (number d = 0; d < model_.left.size(); ++d) {
+    if (!applied[d]) continue;
+    sources.clear();
+    for (number attribute : model_.left[d])
+      if (!given[attribute]) sources.push_back(attribute);
+    if (sources.size() < 2) continue;  // one held name: its schemas hold it
+    const number rarest = *std::min_element(
+        sources.begin(), sources.end(), [&](number a, number b) {
+          return containing(a).size() < containing(b).size();
+        });
+    const std::span<const number> schemas = containing(rarest);
+    applied[d] = std::any_of(schemas.begin(), schemas.end(), [&](number s) {
+      return std::all_of(sources.begin(), sources.end(),
+                         [&](number attribute) { return holds(s, attribute); });
+    });
   }
 }
 

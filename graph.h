@@ -3,8 +3,13 @@
 //
 // Two sets of dependencies are kept. The tested ones are the input's own.
 // The closing ones are what the closures of schemas' parts follow: the same
-// dependencies, reduced once so that no closure of names that schemas hold
-// can tell the difference. A name that no schema holds, whose one producer
+// dependencies, reduced once so that no closure of names that one schema
+// holds can tell the difference. A dependency that no such closure can
+// apply is dropped: one that the closure of all held names does not apply,
+// and one whose left side holds names that no dependency gives and no one
+// schema holds together (a tested dependency whose left side spans several
+// schemas, say); closures of a part, and the bound that is taken over them,
+// then never look at it. A name that no schema holds, whose one producer
 // (that any such closure can apply) is a dependency v -> u with one name on
 // its left side, is reached exactly when v is, so it is replaced by v on
 // every left side: an unheld chain becomes one step. A name that no schema
@@ -16,12 +21,14 @@
 // fewest left sides) comes first, so that a closure that waits on one name
 // at a time looks at a dependency only once it has reached its rarest name.
 //
-// What it keeps true: for every start set of held names, the closure under
-// the closing dependencies holds the same held names as the closure under
-// the tested ones.
+// What it keeps true: for every start set of names that one schema holds,
+// the closure under the closing dependencies holds the same held names as
+// the closure under the tested ones.
 //
 // What it costs: O(M + S) time and memory, M the total size of the
-// dependencies and S that of the schemas, plus sorting each left side.
+// dependencies and S that of the schemas, plus sorting each left side, and
+// for each dependency with names that none gives, the schemas of the rarest
+// of them: O(M d) at most, d the number of schemas.
 #ifndef FDKEEP_GRAPH_H_
 #define FDKEEP_GRAPH_H_
 
@@ -113,6 +120,7 @@ class dependency_graph {
   void make_closing() const;
   void reduce(table& left, table& right,
               std::vector<number>& tested) const;
+  void drop_unstartable(std::vector<bool>& applied) const;
   std::vector<bool> useful_names(const table& left, const table& right) const;
   void index_wide_schemas();
 

@@ -188,7 +188,7 @@ class preservation_test {
 
   const dependency_graph& graph_;
   work_count& work_;
-  // C, the closure of Z's held names under all dependencies, and the
+  // C, the closure of Z's held names under the closing dependencies, and the
   // closures of the schemas' parts; made when a test first needs them.
   std::optional<closure> bound_;
   std::optional<closure_nodes> nodes_;
