@@ -9,6 +9,12 @@ set(FDKEEP_ENGINE_SOURCES
   preservation.cpp main.cpp
   quoting.cpp quoting_table.cpp derived.cpp repair.cpp explain.cpp)
 
+# The generators of hostile inputs, shared by the benchmark, the tests and
+# the browser page's tests.
+set(FDKEEP_SHAPE_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/bench/shapes.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/bench/cycle_shapes.cpp)
+
 # The Hungarian catalogue, built in as a string (catalogue.cpp.in) by the
 # tree that includes this; CMake reads po/hu.po again whenever it changes.
 set(FDKEEP_GENERATED_SOURCES ${CMAKE_CURRENT_BINARY_DIR}/catalogue_hu.cpp)

@@ -3,7 +3,7 @@
 # BUILD/web (web/build); then the engine test (Node) and the browser test
 # (chromium and firefox-esr) compare the page with this tree's native tools.
 add_executable(fdkeep_web_inputs ${PROJECT_SOURCE_DIR}/web/test/inputs.cpp
-                                 ${PROJECT_SOURCE_DIR}/bench/shapes.cpp
+                                 ${FDKEEP_SHAPE_SOURCES}
                                  ${PROJECT_SOURCE_DIR}/bench/workloads.cpp)
 target_include_directories(fdkeep_web_inputs PRIVATE
                            ${PROJECT_SOURCE_DIR}/bench)
