@@ -1,6 +1,7 @@
 #include "graph.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace {
 
@@ -31,6 +32,77 @@ std::vector<bool> applied_from(const table& left, const table& right,
       if (--missing[dependency] == 0) apply(dependency);
   return applied;
 }
+
+// Closures of the names of whole schemas under the dependencies that
+// applied marks, each taken once and kept; all of them together look at no
+// more than budget dependencies, and past that none is taken.
+class schema_closures {
+ public:
+  schema_closures(const numbered_input& model, const std::vector<bool>& applied,
+                  size_t budget)
+      : model_(model), applied_(applied), budget_(budget) {}
+
+  // True when the closure of schema s's names holds every name of left, or
+  // when the budget does not cover that closure.
+  bool reaches(number s, std::span<const number> left) {
+    auto known = taken_.find(s);
+    if (known == taken_.end()) {
+      if (!take(s)) return true;
+      known = taken_.find(s);
+    }
+    const std::vector<number>& names = known->second;
+    return std::all_of(left.begin(), left.end(), [&](number a) {
+      return std::binary_search(names.begin(), names.end(), a);
+    });
+  }
+
+ private:
+  // Takes the closure of schema s; false when the budget ran out. The first
+  // call makes what all of them use, which many runs never need.
+  bool take(number s) {
+    if (missing_.empty()) {
+      dependents_ = model_.left.inverted(model_.names.size());
+      reached_ = stamped_set(model_.names.size());
+      missing_.resize(model_.left.size() + 1);
+      seen_ = marks(model_.left.size());
+      for (number d = 0; d < model_.left.size(); ++d)
+        if (applied_[d] && model_.left[d].empty()) unconditional_.push_back(d);
+    }
+    reached_.clear();
+    seen_.clear();
+    const auto apply = [&](number d) {
+      for (number a : model_.right[d]) reached_.insert(a);
+    };
+    for (number a : model_.schemas[s]) reached_.insert(a);
+    for (number d : unconditional_) apply(d);
+    for (size_t next = 0; next < reached_.size(); ++next)
+      for (number d : dependents_[reached_.members()[next]]) {
+        if (budget_ == 0) return false;
+        --budget_;
+        if (!applied_[d]) continue;
+        if (!seen_.marked(d)) {
+          seen_.mark(d);
+          missing_[d] = static_cast<number>(model_.left[d].size());
+        }
+        if (--missing_[d] == 0) apply(d);
+      }
+    std::vector<number> names(reached_.members().begin(),
+                              reached_.members().end());
+    std::sort(names.begin(), names.end());
+    taken_.emplace(s, std::move(names));
+    return true;
+  }
+
+  const numbered_input& model_;
+  table dependents_;  // per name: the dependencies it is on the left of
+  const std::vector<bool>& applied_;
+  size_t budget_;
+  std::vector<number> unconditional_;  // dependencies with no left side
+  stamped_set reached_;
+  std::vector<number> missing_;
+  marks seen_;
+  std::unordered_map<number, std::vector<number>> taken_;
+};
 
 }  // namespace
 
@@ -181,8 +253,11 @@ void dependency_graph::reduce(table& left, table& right,
 // can apply. A name that no marked dependency gives is in such a closure
 // only when the part holds it, so a dependency whose left side holds names
 // given by none, which no one schema holds together, never applies: a
-// tested dependency whose left side spans several schemas, say. Costs, per
-// dependency, the schemas of its rarest such name times their number.
+// tested dependency whose left side spans several schemas, say. Nor does
+// one whose other names the closure of no schema that holds those names
+// together reaches; that is asked where at most kFewHolders schemas do.
+// Costs, per dependency, the schemas of its rarest such name times their
+// number, and the closures (schema_closures), within the input's size.
 void dependency_graph::drop_unstartable(std::vector<bool>& applied) const {
   std::vector<bool> given(name_count(), false);
   for (number d = 0; d < model_.left.size(); ++d) {
@@ -192,22 +267,37 @@ void dependency_graph::drop_unstartable(std::vector<bool>& applied) const {
       if (!std::binary_search(l.begin(), l.end(), attribute))
         given[attribute] = true;
   }
-  std::vector<number> sources;
+  // The closures of the few schemas that hold such names of a dependency,
+  // within a budget of the input's size.
+  constexpr size_t kFewHolders = 4;
+  schema_closures closures(model_, applied, size());
+  std::vector<number> sources, holders;
   for (number d = 0; d < model_.left.size(); ++d) {
     if (!applied[d]) continue;
     sources.clear();
     for (number attribute : model_.left[d])
       if (!given[attribute]) sources.push_back(attribute);
-    if (sources.size() < 2) continue;  // one held name: its schemas hold it
+    if (sources.empty()) continue;
     const number rarest = *std::min_element(
         sources.begin(), sources.end(), [&](number a, number b) {
           return containing(a).size() < containing(b).size();
         });
-    const std::span<const number> schemas = containing(rarest);
-    applied[d] = std::any_of(schemas.begin(), schemas.end(), [&](number s) {
-      return std::all_of(sources.begin(), sources.end(),
-                         [&](number attribute) { return holds(s, attribute); });
-    });
+    // The schemas that hold them all, as far as one more than a few.
+    holders.clear();
+    for (number s : containing(rarest)) {
+      if (std::all_of(sources.begin(), sources.end(),
+                      [&](number attribute) { return holds(s, attribute); }))
+        holders.push_back(s);
+      if (holders.size() > kFewHolders) break;
+    }
+    // With few such schemas, the dependency applies only where the closure
+    // of one of them reaches its whole left side.
+    if (holders.size() <= kFewHolders && sources.size() < model_.left[d].size())
+      applied[d] = std::any_of(holders.begin(), holders.end(), [&](number s) {
+        return closures.reaches(s, model_.left[d]);
+      });
+    else
+      applied[d] = !holders.empty();
   }
 }
 

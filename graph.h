@@ -5,11 +5,13 @@
 // The closing ones are what the closures of schemas' parts follow: the same
 // dependencies, reduced once so that no closure of names that one schema
 // holds can tell the difference. A dependency that no such closure can
-// apply is dropped: one that the closure of all held names does not apply,
-// and one whose left side holds names that no dependency gives and no one
+// apply is dropped: one that the closure of all held names does not apply;
+// one whose left side holds names that no dependency gives and no one
 // schema holds together (a tested dependency whose left side spans several
-// schemas, say); closures of a part, and the bound that is taken over them,
-// then never look at it. A name that no schema holds, whose one producer
+// schemas, say); and one whose such names a few schemas hold together, none
+// of whose names' closure reaches the rest of its left side (a link of a
+// cycle that also needs a name held apart from the cycle). Closures of a
+// part, and the bound that is taken over them, then never look at it. A name that no schema holds, whose one producer
 // (that any such closure can apply) is a dependency v -> u with one name on
 // its left side, is reached exactly when v is, so it is replaced by v on
 // every left side: an unheld chain becomes one step. A name that no schema
@@ -28,7 +30,9 @@
 // What it costs: O(M + S) time and memory, M the total size of the
 // dependencies and S that of the schemas, plus sorting each left side, and
 // for each dependency with names that none gives, the schemas of the rarest
-// of them: O(M d) at most, d the number of schemas.
+// of them: O(M d) at most, d the number of schemas; and closures of whole
+// schemas, each taken once, which look at no more than O(M) dependencies
+// together (past that, what is left is kept).
 #ifndef FDKEEP_GRAPH_H_
 #define FDKEEP_GRAPH_H_
 

@@ -271,4 +271,29 @@ std::string wide_reach(int n, bool, unsigned seed) {
   return in.text(seed);
 }
 
+// A cycle x_0 -> x_1 -> ... -> x_0 in one wide schema whose every link also
+// needs a gate g, which only a schema {g, h} holds; a schema of a pool of 100
+// names that nothing else uses; and tested dependencies x_r,g,p_a,p_b -> y,
+// a pair of the pool each, y held with u by a schema of its own: all lost.
+// The closure of each test's left side walks the whole cycle, but no closure
+// of a part can apply a link: the cycle's schema lacks g, and the closure of
+// {g, h} reaches no name of the cycle.
+std::string gated_cycle(int n, bool, unsigned seed) {
+  const int names = std::max(3, n), pool = 100, tests = std::max(1, n);
+  std::mt19937 random(static_cast<unsigned>(n));
+  input in;
+  in.schema(run_of("x", 0, names - 1));
+  for (int i = 0; i < names; ++i)
+    in.dependency(name("x", i) + ",g", name("x", (i + 1) % names));
+  in.schema("g,h");
+  in.schema(run_of("p", 0, pool - 1));
+  in.schema("y,u");
+  for (int t = 0; t < tests; ++t)
+    in.dependency(name("x", static_cast<int>(random() % names)) + ",g," +
+                      name("p", t % pool) + "," +
+                      name("p", (t % pool + 1 + t / pool) % pool),
+                  "y");
+  return in.text(seed);
+}
+
 }  // namespace hostile

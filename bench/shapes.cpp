@@ -546,6 +546,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        chain_starts, 100'000},
       {"chain entries", "pairs of a pool that enter one chain anywhere",
        chain_entries, 100'000},
+      {"gated cycle", "a wide cycle whose links need a name held apart",
+       gated_cycle, 100'000, false},
   };
   return shapes;
 }

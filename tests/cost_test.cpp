@@ -119,6 +119,12 @@ TEST(Cost, StaysFarBelowAWalkPerTest) {
       // times the work at 100 KB) and 0.41 when no closure that went on
       // from a shared one was remembered.
       {"chain entries", true, -1, 0.3},
+      // Lost, every test's left side holds a name of a wide cycle whose
+      // every link also needs a gate that only a schema of its own holds:
+      // whose closure reaches no name of the cycle, so no closure of a part
+      // can apply a link, and the bound of a test no longer walks the cycle:
+      // 0.002 here, against 0.30 when it did.
+      {"gated cycle", true, -1, 0.02},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.shape) + (row.lost ? ", lost" : ""));
