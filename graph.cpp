@@ -104,6 +104,24 @@ class schema_closures {
   std::unordered_map<number, std::vector<number>> taken_;
 };
 
+// Names ranked by how many of the left sides they are on, fewest first.
+// Counted, not compared: a name's rank is the number of names on fewer left
+// sides, plus those on as many with a smaller number.
+std::vector<number> ranked_by_left_sides(const table& left, size_t width) {
+  std::vector<number> count(width, 0);
+  for (size_t d = 0; d < left.size(); ++d)
+    for (number attribute : left[d]) ++count[attribute];
+  number most = 0;
+  for (number a = 0; a < width; ++a) most = std::max(most, count[a]);
+  std::vector<number> before(most + 1, 0);
+  for (number a = 0; a < width; ++a)
+    if (count[a] < most) ++before[count[a] + 1];
+  for (number c = 0; c < most; ++c) before[c + 1] += before[c];
+  std::vector<number> rank(width);
+  for (number a = 0; a < width; ++a) rank[a] = before[count[a]]++;
+  return rank;
+}
+
 }  // namespace
 
 watched_dependencies watched_dependencies::make(
@@ -127,9 +145,9 @@ watched_dependencies watched_dependencies::make(
   // The first names as a table with one row per dependency, inverted.
   table firsts;
   for (number d = 0; d < left.size(); ++d)
-    firsts.add_row(first_of[d] == kNone ? std::span<const number>()
-                                        : std::span<const number>(&first_of[d],
-                                                                  1));
+    firsts.add_row(first_of[d] == kNone
+                       ? std::span<const number>()
+                       : std::span<const number>(&first_of[d], 1));
   result.first = firsts.inverted(width);
   result.on_left.assign(width, false);
   for (number d = 0; d < left.size(); ++d)
@@ -139,28 +157,17 @@ watched_dependencies watched_dependencies::make(
 
 dependency_graph::dependency_graph(const numbered_input& model)
     : model_(model), containing_(model.schemas.inverted(model.names.size())) {
-  // Rank by the number of left sides a name is on.
-  const size_t width = name_count();
-  std::vector<number> count(width, 0);
-  for (size_t d = 0; d < model.left.size(); ++d)
-    for (number attribute : model.left[d]) ++count[attribute];
-  // Counted, not compared: a name's rank is the number of names on fewer
-  // left sides, plus those on as many with a smaller number.
-  number most = 0;
-  for (number a = 0; a < width; ++a) most = std::max(most, count[a]);
-  std::vector<number> before(most + 1, 0);
-  for (number a = 0; a < width; ++a)
-    if (count[a] < most) ++before[count[a] + 1];
-  for (number c = 0; c < most; ++c) before[c + 1] += before[c];
-  rank_.resize(width);
-  for (number a = 0; a < width; ++a) rank_[a] = before[count[a]]++;
+  rank_ = ranked_by_left_sides(model.left, name_count());
   index_wide_schemas();
 }
 
 void dependency_graph::make_closing() const {
   table left, right;
   reduce(left, right, closing_tested_);
-  closing_ = watched_dependencies::make(left, right, name_count(), rank_);
+  // Ranked by the reduced left sides: a name that stands for an unheld
+  // chain is on as many left sides as the chain's links were.
+  closing_ = watched_dependencies::make(
+      left, right, name_count(), ranked_by_left_sides(left, name_count()));
   closing_made_ = true;
 }
 
@@ -180,41 +187,18 @@ void dependency_graph::reduce(table& left, table& right,
                    held_names, width);
   drop_unstartable(applied);
 
-  // Each unheld name with one producer whose left side is one other name
-  // points to that name.
-  std::vector<number> producers(width, 0), from(width, kNone);
+  // Each unheld name with one producer, whose left side does not hold it.
+  std::vector<number> producers(width, 0), producer(width, kNone);
   for (number d = 0; d < model_.left.size(); ++d) {
     if (!applied[d]) continue;
     const std::span<const number> l = model_.left[d];
     for (number attribute : model_.right[d]) {
       if (std::binary_search(l.begin(), l.end(), attribute)) continue;
       ++producers[attribute];
-      from[attribute] = l.size() == 1 ? l[0] : kNone;
+      producer[attribute] = d;
     }
   }
-  // The name that stands for attribute: follows the pointers to a name that
-  // points nowhere. A name on a cycle of pointers stands for itself; no
-  // closure of held names reaches such a cycle.
-  std::vector<number> stands_for(width, kNone);
-  std::vector<number> path;
-  marks on_path(width);
-  for (number a = 0; a < width; ++a) {
-    number at = a;
-    path.clear();
-    on_path.clear();
-    while (stands_for[at] == kNone && !held(at) && producers[at] == 1 &&
-           from[at] != kNone && !on_path.marked(at)) {
-      on_path.mark(at);
-      path.push_back(at);
-      at = from[at];
-    }
-    const number end =
-        on_path.marked(at) ? kNone : (stands_for[at] == kNone ? at
-                                                              : stands_for[at]);
-    for (number p : path) stands_for[p] = end == kNone ? p : end;
-    if (stands_for[a] == kNone) stands_for[a] = a;
-  }
-
+  const stand_in_names stands_for = stand_ins(producers, producer);
   table lefts, rights;
   std::vector<number> l, r;
   for (number d = 0; d < model_.left.size(); ++d) {
@@ -224,14 +208,16 @@ void dependency_graph::reduce(table& left, table& right,
       rights.add_row(l);
       continue;
     }
-    for (number attribute : model_.left[d]) l.push_back(stands_for[attribute]);
+    for (number attribute : model_.left[d]) {
+      const std::span<const number> of = stands_for.of(attribute);
+      l.insert(l.end(), of.begin(), of.end());
+    }
     std::sort(l.begin(), l.end());
     l.erase(std::unique(l.begin(), l.end()), l.end());
     r.clear();
-    for (number attribute : model_.right[d]) {
-      const number to = stands_for[attribute];
-      if (!std::binary_search(l.begin(), l.end(), to)) r.push_back(to);
-    }
+    for (number attribute : model_.right[d])
+      for (number to : stands_for.of(attribute))
+        if (!std::binary_search(l.begin(), l.end(), to)) r.push_back(to);
     std::sort(r.begin(), r.end());
     r.erase(std::unique(r.begin(), r.end()), r.end());
     lefts.add_row(l);
@@ -247,6 +233,67 @@ void dependency_graph::reduce(table& left, table& right,
     right.add_row(r);
     tested.push_back(d);
   }
+}
+
+// The names that stand for each name on left sides. A name that no schema
+// holds, whose one producer is a dependency L -> u, is reached exactly when
+// every name of L is: it stands for the names that those stand for, as long
+// as they are at most kStandIns (an unheld chain c_k,g -> c_k+1 becomes one
+// step from its first link). Any other name, or one on a cycle of such
+// producers, which no closure of held names reaches, stands for itself.
+// Costs O(M), and room for the names that merged names stand for.
+dependency_graph::stand_in_names dependency_graph::stand_ins(
+    const std::vector<number>& producers,
+    const std::vector<number>& producer) const {
+  constexpr size_t kStandIns = 4;
+  const size_t width = name_count();
+  stand_in_names result;
+  result.self.resize(width);
+  for (number a = 0; a < width; ++a) result.self[a] = a;
+  result.at.assign(width, kNone);
+  result.count.assign(width, 1);
+  std::vector<uint8_t> state(width, 0);          // 1: on the way, 2: done
+  std::vector<std::pair<number, size_t>> stack;  // a name, its next left name
+  std::vector<number> names;
+  const auto merges = [&](number a) { return !held(a) && producers[a] == 1; };
+  for (number a = 0; a < width; ++a) {
+    if (state[a] != 0 || !merges(a)) continue;
+    stack.push_back({a, 0});
+    state[a] = 1;
+    while (!stack.empty()) {
+      auto& [u, next] = stack.back();
+      const std::span<const number> l = model_.left[producer[u]];
+      if (next < l.size()) {
+        const number b = l[next++];
+        if (state[b] == 0 && merges(b)) {
+          state[b] = 1;
+          stack.push_back({b, 0});
+        }
+        continue;
+      }
+      // Every name of u's producer is done, or on the way: a cycle.
+      names.clear();
+      bool cycle = false;
+      for (number b : l) {
+        if (state[b] == 1) {
+          cycle = true;
+          break;
+        }
+        const std::span<const number> of = result.of(b);
+        names.insert(names.end(), of.begin(), of.end());
+      }
+      std::sort(names.begin(), names.end());
+      names.erase(std::unique(names.begin(), names.end()), names.end());
+      if (!cycle && names.size() <= kStandIns) {
+        result.at[u] = static_cast<number>(result.values.size());
+        result.count[u] = static_cast<number>(names.size());
+        result.values.insert(result.values.end(), names.begin(), names.end());
+      }
+      state[u] = 2;
+      stack.pop_back();
+    }
+  }
+  return result;
 }
 
 // Unmarks in applied the dependencies that no closure of a schema's part

@@ -4,21 +4,24 @@
 // Two sets of dependencies are kept. The tested ones are the input's own.
 // The closing ones are what the closures of schemas' parts follow: the same
 // dependencies, reduced once so that no closure of names that one schema
-// holds can tell the difference. A dependency that no such closure can
-// apply is dropped: one that the closure of all held names does not apply;
-// one whose left side holds names that no dependency gives and no one
-// schema holds together (a tested dependency whose left side spans several
-// schemas, say); and one whose such names a few schemas hold together, none
-// of whose names' closure reaches the rest of its left side (a link of a
-// cycle that also needs a name held apart from the cycle). Closures of a
-// part, and the bound that is taken over them, then never look at it. A name that no schema holds, whose one producer
-// (that any such closure can apply) is a dependency v -> u with one name on
-// its left side, is reached exactly when v is, so it is replaced by v on
-// every left side: an unheld chain becomes one step. A name that no schema
-// holds and no dependency can use on its way to one (it is on no left side
-// that leads to a held name) is dropped from right sides, and a dependency
-// left with none is dropped: every closure would otherwise apply it for
-// nothing.
+// holds can tell the difference.
+//  - A dependency that no such closure can apply is dropped: one that the
+//    closure of all held names does not apply; one whose left side holds
+//    names that no dependency gives and no one schema holds together (a
+//    tested dependency whose left side spans several schemas, say); and one
+//    whose such names a few schemas hold together, none of whose names'
+//    closure reaches the rest of its left side (a link of a cycle that also
+//    needs a name held apart from the cycle). Closures of a part, and the
+//    bound that is taken over them, then never look at it.
+//  - A name that no schema holds, whose one producer (that any such closure
+//    can apply) is a dependency L -> u, is reached exactly when every name
+//    of L is, so on every left side it is replaced by the names that those
+//    stand for, up to four of them: an unheld chain, c_k -> c_k+1 or
+//    c_k,g -> c_k+1, becomes one step.
+//  - A name that no schema holds and no dependency can use on its way to
+//    one (it is on no left side that leads to a held name) is dropped from
+//    right sides, and a dependency left with none is dropped: every closure
+//    would otherwise apply it for nothing.
 // In each closing dependency's left side the rarest name (the one on the
 // fewest left sides) comes first, so that a closure that waits on one name
 // at a time looks at a dependency only once it has reached its rarest name.
@@ -47,9 +50,9 @@
 // name first, right sides, and for each name the dependencies whose rarest
 // name it is.
 struct watched_dependencies {
-  table left;    // per dependency: its left side, rarest name first
-  table right;   // per dependency: its right side
-  table first;   // per name: the dependencies whose first name it is
+  table left;   // per dependency: its left side, rarest name first
+  table right;  // per dependency: its right side
+  table first;  // per name: the dependencies whose first name it is
   std::vector<number> unconditional;  // dependencies with an empty left side
   std::vector<bool> on_left;          // per name: on some left side
 
@@ -122,9 +125,20 @@ class dependency_graph {
 
  private:
   void make_closing() const;
-  void reduce(table& left, table& right,
-              std::vector<number>& tested) const;
+  void reduce(table& left, table& right, std::vector<number>& tested) const;
   void drop_unstartable(std::vector<bool>& applied) const;
+  // The names that stand for each name: values[at[a], + count[a]), or a
+  // itself when at[a] is kNone.
+  struct stand_in_names {
+    std::vector<number> self, at, count, values;
+    std::span<const number> of(number a) const {
+      return at[a] == kNone
+                 ? std::span<const number>(&self[a], 1)
+                 : std::span<const number>(values.data() + at[a], count[a]);
+    }
+  };
+  stand_in_names stand_ins(const std::vector<number>& producers,
+                           const std::vector<number>& producer) const;
   std::vector<bool> useful_names(const table& left, const table& right) const;
   void index_wide_schemas();
 

@@ -296,4 +296,31 @@ std::string gated_cycle(int n, bool, unsigned seed) {
   return in.text(seed);
 }
 
+// A chain c_0 -> ... -> c_K of names that no schema holds, whose every link
+// also needs g, which each of 20 test names gives (t_i -> g); s_j -> c_0 and
+// c_K,s_j -> s_j+1 for steps s_0 .. s_m, each step a schema {t_1..t_20,
+// s_j, s_j+1}; and tested dependencies t_i,s_j -> s_m. Each test needs one
+// closure per step, of a part of its own, and each such closure walks the
+// chain unless the chain is known to be one step.
+std::string gated_chain(int n, bool, unsigned seed) {
+  const int names = 20, steps = std::max(2, n / 4), links = std::max(2, n / 4),
+            tests = std::max(1, n / 4);
+  std::mt19937 random(static_cast<unsigned>(n));
+  const std::string all = run_of("t", 1, names);
+  input in;
+  for (int i = 1; i <= names; ++i) in.dependency(name("t", i), "g");
+  for (int k = 0; k < links; ++k)
+    in.dependency(name("c", k) + ",g", name("c", k + 1));
+  for (int j = 0; j < steps; ++j) {
+    in.schema(all + "," + name("s", j) + "," + name("s", j + 1));
+    in.dependency(name("s", j), "c0");
+    in.dependency(name("c", links) + "," + name("s", j), name("s", j + 1));
+  }
+  for (int t = 0; t < tests; ++t)
+    in.dependency(name("t", 1 + static_cast<int>(random() % names)) + "," +
+                      name("s", static_cast<int>(random() % steps)),
+                  name("s", steps));
+  return in.text(seed);
+}
+
 }  // namespace hostile

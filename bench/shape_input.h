@@ -97,6 +97,7 @@ std::string chain_starts(int n, bool lost, unsigned seed);
 std::string chain_entries(int n, bool lost, unsigned seed);
 std::string wide_reach(int n, bool lost, unsigned seed);
 std::string gated_cycle(int n, bool lost, unsigned seed);
+std::string gated_chain(int n, bool lost, unsigned seed);
 
 }  // namespace hostile
 

@@ -548,6 +548,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        chain_entries, 100'000},
       {"gated cycle", "a wide cycle whose links need a name held apart",
        gated_cycle, 100'000, false},
+      {"gated chain", "steps that each walk an unheld chain of two-name links",
+       gated_chain, 100'000, false},
   };
   return shapes;
 }
