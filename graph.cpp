@@ -60,10 +60,11 @@ class schema_closures {
   // Takes the closure of schema s; false when the budget ran out. The first
   // call makes what all of them use, which many runs never need.
   bool take(number s) {
-    if (missing_.empty()) {
+    if (!made_) {
+      made_ = true;
       dependents_ = model_.left.inverted(model_.names.size());
       reached_ = stamped_set(model_.names.size());
-      missing_.resize(model_.left.size() + 1);
+      missing_.resize(model_.left.size());
       seen_ = marks(model_.left.size());
       for (number d = 0; d < model_.left.size(); ++d)
         if (applied_[d] && model_.left[d].empty()) unconditional_.push_back(d);
@@ -97,6 +98,7 @@ class schema_closures {
   table dependents_;  // per name: the dependencies it is on the left of
   const std::vector<bool>& applied_;
   size_t budget_;
+  bool made_ = false;                  // the tables below are made
   std::vector<number> unconditional_;  // dependencies with no left side
   stamped_set reached_;
   std::vector<number> missing_;
@@ -185,19 +187,10 @@ void dependency_graph::reduce(table& left, table& right,
   std::vector<bool> applied =
       applied_from(model_.left, model_.right, model_.left.inverted(width),
                    held_names, width);
-  drop_unstartable(applied);
-
-  // Each unheld name with one producer, whose left side does not hold it.
-  std::vector<number> producers(width, 0), producer(width, kNone);
-  for (number d = 0; d < model_.left.size(); ++d) {
-    if (!applied[d]) continue;
-    const std::span<const number> l = model_.left[d];
-    for (number attribute : model_.right[d]) {
-      if (std::binary_search(l.begin(), l.end(), attribute)) continue;
-      ++producers[attribute];
-      producer[attribute] = d;
-    }
-  }
+  std::vector<number> producers, producer;
+  count_producers(applied, producers, producer);
+  drop_unstartable(producers, applied);
+  count_producers(applied, producers, producer);
   const stand_in_names stands_for = stand_ins(producers, producer);
   table lefts, rights;
   std::vector<number> l, r;
@@ -235,6 +228,24 @@ void dependency_graph::reduce(table& left, table& right,
   }
 }
 
+// Counts, per name, the dependencies marked in applied that give it (not
+// holding it on their left side), and the last of them in producer.
+void dependency_graph::count_producers(const std::vector<bool>& applied,
+                                       std::vector<number>& producers,
+                                       std::vector<number>& producer) const {
+  producers.assign(name_count(), 0);
+  producer.assign(name_count(), kNone);
+  for (number d = 0; d < model_.left.size(); ++d) {
+    if (!applied[d]) continue;
+    const std::span<const number> l = model_.left[d];
+    for (number attribute : model_.right[d]) {
+      if (std::binary_search(l.begin(), l.end(), attribute)) continue;
+      ++producers[attribute];
+      producer[attribute] = d;
+    }
+  }
+}
+
 // The names that stand for each name on left sides. A name that no schema
 // holds, whose one producer is a dependency L -> u, is reached exactly when
 // every name of L is: it stands for the names that those stand for, as long
@@ -247,10 +258,10 @@ dependency_graph::stand_in_names dependency_graph::stand_ins(
     const std::vector<number>& producer) const {
   constexpr size_t kStandIns = 4;
   const size_t width = name_count();
-  stand_in_names result;
-  result.self.resize(width);
-  for (number a = 0; a < width; ++a) result.self[a] = a;
-  result.at.assign(width, kNone);
+  stand_in_names result;  // each name stands for itself, at first
+  result.values.resize(width);
+  result.at.resize(width);
+  for (number a = 0; a < width; ++a) result.values[a] = result.at[a] = a;
   result.count.assign(width, 1);
   std::vector<uint8_t> state(width, 0);          // 1: on the way, 2: done
   std::vector<std::pair<number, size_t>> stack;  // a name, its next left name
@@ -297,7 +308,8 @@ dependency_graph::stand_in_names dependency_graph::stand_ins(
 }
 
 // Unmarks in applied the dependencies that no closure of a schema's part
-// can apply. A name that no marked dependency gives is in such a closure
+// can apply; producers counts the marked ones that give each name. A name
+// that no marked dependency gives is in such a closure
 // only when the part holds it, so a dependency whose left side holds names
 // given by none, which no one schema holds together, never applies: a
 // tested dependency whose left side spans several schemas, say. Nor does
@@ -305,15 +317,8 @@ dependency_graph::stand_in_names dependency_graph::stand_ins(
 // together reaches; that is asked where at most kFewHolders schemas do.
 // Costs, per dependency, the schemas of its rarest such name times their
 // number, and the closures (schema_closures), within the input's size.
-void dependency_graph::drop_unstartable(std::vector<bool>& applied) const {
-  std::vector<bool> given(name_count(), false);
-  for (number d = 0; d < model_.left.size(); ++d) {
-    if (!applied[d]) continue;
-    const std::span<const number> l = model_.left[d];
-    for (number attribute : model_.right[d])
-      if (!std::binary_search(l.begin(), l.end(), attribute))
-        given[attribute] = true;
-  }
+void dependency_graph::drop_unstartable(const std::vector<number>& producers,
+                                        std::vector<bool>& applied) const {
   // The closures of the few schemas that hold such names of a dependency,
   // within a budget of the input's size.
   constexpr size_t kFewHolders = 4;
@@ -323,7 +328,7 @@ void dependency_graph::drop_unstartable(std::vector<bool>& applied) const {
     if (!applied[d]) continue;
     sources.clear();
     for (number attribute : model_.left[d])
-      if (!given[attribute]) sources.push_back(attribute);
+      if (producers[attribute] == 0) sources.push_back(attribute);
     if (sources.empty()) continue;
     const number rarest = *std::min_element(
         sources.begin(), sources.end(), [&](number a, number b) {

@@ -126,15 +126,16 @@ class dependency_graph {
  private:
   void make_closing() const;
   void reduce(table& left, table& right, std::vector<number>& tested) const;
-  void drop_unstartable(std::vector<bool>& applied) const;
-  // The names that stand for each name: values[at[a], + count[a]), or a
-  // itself when at[a] is kNone.
+  void count_producers(const std::vector<bool>& applied,
+                       std::vector<number>& producers,
+                       std::vector<number>& producer) const;
+  void drop_unstartable(const std::vector<number>& producers,
+                        std::vector<bool>& applied) const;
+  // The names that stand for each name a: values[at[a], + count[a]).
   struct stand_in_names {
-    std::vector<number> self, at, count, values;
+    std::vector<number> at, count, values;
     std::span<const number> of(number a) const {
-      return at[a] == kNone
-                 ? std::span<const number>(&self[a], 1)
-                 : std::span<const number>(values.data() + at[a], count[a]);
+      return {values.data() + at[a], count[a]};
     }
   };
   stand_in_names stand_ins(const std::vector<number>& producers,
