@@ -6,6 +6,7 @@
 #define FDKEEP_BENCH_SHAPE_INPUT_H_
 
 #include <algorithm>
+#include <bit>
 #include <numeric>
 #include <random>
 #include <string>
@@ -73,6 +74,20 @@ inline std::string distinct(std::mt19937& random, const char* stem, int k,
     list += name(stem, numbers[i]);
   }
   return list;
+}
+
+// The seventy lists of four of stem0..stem7, each joined by ",", in the
+// order of the bits that pick them.
+inline std::vector<std::string> four_of_eight(const char* stem) {
+  std::vector<std::string> lists;
+  for (unsigned bits = 0; bits < 256; ++bits) {
+    if (std::popcount(bits) != 4) continue;
+    std::string list;
+    for (int bit = 0; bit < 8; ++bit)
+      if (bits >> bit & 1) list += "," + name(stem, bit);
+    lists.push_back(list.substr(1));
+  }
+  return lists;
 }
 
 // The goal schema holds from and goal, so that from -> goal holds in it; a

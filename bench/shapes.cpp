@@ -327,22 +327,15 @@ std::string cycle_through_pads(int n, bool lost, unsigned seed,
     in.dependency(name("z", i), name("z", i + 1));
   }
   in.schema(g + ",x");
-  std::vector<std::string> choices;
-  for (unsigned bits = 0; bits < 256; ++bits) {
-    if (std::popcount(bits) != 4) continue;
-    std::string list;
-    for (int bit = 0; bit < 8; ++bit)
-      if (bits >> bit & 1) list += "," + name("g", bit);
-    in.dependency(list.substr(1), "x");
-    choices.push_back(list);
-  }
+  const std::vector<std::string> choices = four_of_eight("g");
+  for (const std::string& choice : choices) in.dependency(choice, "x");
   in.schema(goal_schema(qs, "G", lost));
   in.dependency(qs, "G");
   const size_t width = std::to_string(n).size();
   for (int t = 0; t < n; ++t) {
     std::string a = std::to_string(t);
     a.insert(0, width - a.size(), '0');
-    in.dependency_in_order("l,a" + a + choices[t % choices.size()], "G");
+    in.dependency_in_order("l,a" + a + "," + choices[t % choices.size()], "G");
   }
   return in.text(seed);
 }
@@ -438,14 +431,7 @@ std::string pairs_draining(int n, bool lost, unsigned seed) {
 std::string two_ways(int n, bool lost, unsigned seed) {
   const int pads = std::max(2, n / 3), links = pads;
   const std::string g = run_of("g", 0, 7), end = name("w", links);
-  std::vector<std::string> choices;
-  for (unsigned bits = 0; bits < 256; ++bits) {
-    if (std::popcount(bits) != 4) continue;
-    std::string list;
-    for (int bit = 0; bit < 8; ++bit)
-      if (bits >> bit & 1) list += "," + name("g", bit);
-    choices.push_back(list.substr(1));
-  }
+  const std::vector<std::string> choices = four_of_eight("g");
   input in;
   in.schema(g + ",x");
   for (const std::string& choice : choices) in.dependency(choice, "x");
