@@ -19,9 +19,12 @@
 // nothing costs the size of the input. A derivation of k steps costs at
 // most 4k + 64 replayed steps, whatever k: trials of dropping a step stop
 // at a bound (kTrialSteps). All the work of one object is bounded by
-// kWorkPerValue times the input's size, plus kWorkBase: past that it gives
-// up, and the explanation shows what the test traced. Beside that bound,
-// the tries for a lost dependency take its derived set once, its size.
+// kWorkPerValue times the input's size, plus kWorkBase, plus what allow()
+// grants (the explanation grants kWorkPerDependency for each dependency, so
+// that the dependencies of the last lines are not starved by the first):
+// past that it gives up, and the explanation shows what the test traced.
+// Beside that bound, the tries for a lost dependency take its derived set
+// once, its size.
 // Memory: the inverted left sides and schemas, O(M + S).
 #ifndef FDKEEP_DERIVED_H_
 #define FDKEEP_DERIVED_H_
@@ -41,6 +44,9 @@ constexpr size_t kTrialSteps = 64;
 // per name, schema name and dependency name of the input, and some more.
 constexpr size_t kWorkPerValue = 32;
 constexpr size_t kWorkBase = size_t{1} << 20;
+// The work that the explanation of each dependency may do beyond that, even
+// once the rest is spent: enough to shrink a schema of a few names.
+constexpr size_t kWorkPerDependency = 4096;
 
 // The steps of a shown derivation: schemas by their places, in order, and
 // every name each adds to the derived set, ascending by number.
@@ -68,6 +74,8 @@ class derivations {
   // True once the work allowed (kWorkPerValue, kWorkBase) is spent. From
   // then on, needed_steps returns nothing and keeps_with false.
   bool exhausted() const { return work_left_ == 0; }
+  // Allows work more units of work than are left.
+  void allow(size_t work) { work_left_ += work; }
 
   // The steps on the schemas at places, in order, that a derivation of right
   // from left needs, each with all it adds when the kept steps are replayed

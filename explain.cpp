@@ -219,8 +219,8 @@ std::string json_line(const input_line& line) {
 
 // What the explanation shows of a dependency beyond the engine's report:
 // the steps of a derivation, each needed and with all it adds, or, for a
-// lost dependency, the missing names that no schema holds and an
-// irreducible schema that would keep it.
+// lost dependency, the missing names that no schema holds and a
+// schema that would keep it, irreducible when its search ended.
 struct beyond_report {
   derivation_steps steps;
   bool traced = false;  // out of work: the engine's steps are shown
@@ -234,7 +234,7 @@ struct beyond_report {
   shown_names adds(const numbered_input& model, const dependency_report& report,
                    size_t i) const;
   schema in_no_schema;
-  std::vector<number> suggested;
+  suggestion suggested;
 };
 
 // The names of numbers, ascending by bytes, as far as they are shown: a
@@ -265,6 +265,7 @@ shown_names beyond_report::adds(const numbered_input& model,
 beyond_report beyond(const numbered_input& model, derivations& with,
                      size_t place, const dependency_report& report) {
   beyond_report more;
+  with.allow(kWorkPerDependency);
   using outcome = dependency_report::outcome;
   if (report.how == outcome::derived) {
     std::vector<size_t> places;
@@ -328,8 +329,13 @@ std::string as_text(const messages& say, const input& in,
       if (!more.in_no_schema.empty())
         add_said(text, say, message("    in no schema: {1}\n"),
                  {set_text(say, more.in_no_schema)});
-      return text + said(say, message("    a schema that would keep it: {1}\n"),
-                         {set_text(say, names_of(in.model, more.suggested))});
+      return text +
+             said(say,
+                  more.suggested.irreducible
+                      ? message("    a schema that would keep it: {1}\n")
+                      : message("    a schema that would keep it, perhaps "
+                                "with names it does not need: {1}\n"),
+                  {set_text(say, names_of(in.model, more.suggested.names))});
   }
   return text;
 }
@@ -368,7 +374,10 @@ std::string as_json(const input& in, const input_line& line, const schema& left,
              json_names("missing", report.missing) + ", " +
              json_names("in_no_schema", more.in_no_schema) + ", " +
              json_names("suggested_schema",
-                        names_of(in.model, more.suggested)) +
+                        names_of(in.model, more.suggested.names)) +
+             (more.suggested.irreducible
+                  ? ""
+                  : ", \"suggested_schema_unfinished\": true") +
              "}";
   }
   return json + "}";
@@ -455,7 +464,7 @@ bool write_explanation(const input& in, std::string_view name,
         const schema left = schema_of(model, model.left[place]);
         const beyond_report more = beyond(model, with, place, report);
         if (report.how == dependency_report::outcome::lost)
-          suggested.push_back({more.suggested, {line.number}});
+          suggested.push_back({more.suggested.names, {line.number}});
         if (json) {
           write((written++ ? ",\n" : "") +
                 as_json(in, line, left, schema_of(model, model.right[place]),

@@ -2,34 +2,32 @@
 // out in ever smaller chunks, each try a derived-set test; and the merging
 // of suggested schemas that one another holds, looking only among the
 // schemas that hold the rarest of a schema's names. Bounded by kRepairTries
-// tries per dependency.
+// tries per dependency; a search cut short says so.
 #include "repair.h"
 
 #include <algorithm>
-#include <iterator>
 #include <unordered_map>
 
-std::vector<number> suggested_schema(derivations& with,
-                                     std::span<const number> left,
-                                     std::span<const number> right,
-                                     std::span<const number> derived) {
-  std::vector<number> missing, names;
+suggestion suggested_schema(derivations& with, std::span<const number> left,
+                            std::span<const number> right,
+                            std::span<const number> derived) {
+  std::vector<number> missing;
   for (number attribute : right)  // a long derived set is searched, not walked
     if (!std::binary_search(derived.begin(), derived.end(), attribute))
       missing.push_back(attribute);
-  std::set_union(left.begin(), left.end(), missing.begin(), missing.end(),
-                 std::back_inserter(names));
   // Left-side names first: a missing name is more often needed.
   std::vector<number> candidates(left.begin(), left.end());
   candidates.insert(candidates.end(), missing.begin(), missing.end());
   std::vector<bool> out(candidates.size());
   std::vector<number> trial;
   size_t tries = 0;
+  bool ended = false;  // the pass of single names went through them all
   with.start_tries(derived);
   for (size_t chunk = std::max<size_t>(candidates.size() / 2, 1);;
        chunk /= 2) {
-    for (size_t first = 0; first < candidates.size() && tries < kRepairTries &&
-                           !with.exhausted();
+    size_t first = 0;
+    for (; first < candidates.size() && tries < kRepairTries &&
+           !with.exhausted();
          first += chunk) {
       const size_t last = std::min(first + chunk, candidates.size());
       if (std::all_of(out.begin() + first, out.begin() + last,
@@ -44,13 +42,19 @@ std::vector<number> suggested_schema(derivations& with,
       if (with.keeps_with(trial, right))
         std::fill(out.begin() + first, out.begin() + last, true);
     }
-    if (chunk == 1 || tries >= kRepairTries) break;
+    if (first < candidates.size()) break;  // out of tries or of work
+    if (chunk == 1) {
+      ended = true;
+      break;
+    }
   }
-  names.clear();
+  suggestion found;
   for (size_t i = 0; i < candidates.size(); ++i)
-    if (!out[i]) names.push_back(candidates[i]);
-  std::sort(names.begin(), names.end());
-  return names;
+    if (!out[i]) found.names.push_back(candidates[i]);
+  std::sort(found.names.begin(), found.names.end());
+  // A try cut short by the work allowed kept names that may not be needed.
+  found.irreducible = ended && !with.exhausted();
+  return found;
 }
 
 std::vector<repair_schema> whole_repair(std::vector<repair_schema> suggested) {

@@ -6,8 +6,9 @@
 // What it keeps true: a suggested schema always keeps its dependency (a name
 // is left out only when the schema without it still keeps the dependency);
 // it is irreducible whenever its search ends within its bounds (below),
-// which it does for every schema of up to 128 names while the derivations
-// object has work left. Adding schemas only grows
+// which it does for every lost dependency whose left side and missing names
+// number up to 128 while the derivations object has work left, and it says
+// when the search did not end. Adding schemas only grows
 // derived sets, so the whole repair keeps every lost dependency and every
 // preserved one stays preserved.
 //
@@ -41,14 +42,20 @@ struct repair_schema {
   std::vector<size_t> keeps;
 };
 
+// A schema suggested for a lost dependency: its names, ascending by number,
+// and whether its search ended, so that no name can be left out.
+struct suggestion {
+  std::vector<number> names;
+  bool irreducible = true;
+};
+
 // A schema that, added to the decomposition of the model behind with, keeps
 // the lost dependency left -> right whose derived set (all that the
-// decomposition derives from left) is derived. Returns its names, ascending
-// by number: a subset of left and the missing names, irreducible as above.
-std::vector<number> suggested_schema(derivations& with,
-                                     std::span<const number> left,
-                                     std::span<const number> right,
-                                     std::span<const number> derived);
+// decomposition derives from left) is derived: a subset of left and the
+// missing names, irreducible as above.
+suggestion suggested_schema(derivations& with, std::span<const number> left,
+                            std::span<const number> right,
+                            std::span<const number> derived);
 
 // One repair for the whole decomposition from the suggested schemas, one per
 // lost dependency (keeps: that dependency's number): a schema that another

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,14 @@ std::string explained(const std::string& text, explanation_format format) {
                     [&](std::string_view piece) { out += piece; },
                     messages(language::english));
   return out;
+}
+
+// "stem0,stem1,...": n names.
+std::string run_names(const std::string& stem, int n) {
+  std::string names;
+  for (int i = 0; i < n; ++i)
+    names += (i ? "," : "") + stem + std::to_string(i);
+  return names;
 }
 
 TEST(Explanation, TextOfEachOutcome) {
@@ -97,6 +107,49 @@ TEST(Explanation, JsonRepair) {
                       "\"dependencies\": 3, \"lost\": 3, "),
             std::string::npos)
       << json;
+}
+
+// The explanations of the first lines may spend the work that all share;
+// each dependency still has work of its own, enough to shrink a schema of a
+// few names. A schema whose search could not end says so.
+TEST(Explanation, EachDependencyShrinksItsSchemaWithWorkOfItsOwn) {
+  // No schema, so every dependency is lost: forty names of a pool of a
+  // hundred, drawn apart, give one more.
+  std::string spending = "\n";
+  std::mt19937 random(20261210);
+  for (int line = 0; line < 40; ++line) {
+    std::vector<int> pool(100);
+    std::iota(pool.begin(), pool.end(), 0);
+    for (int i = 0; i < 40; ++i) {
+      std::swap(pool[i], pool[i + random() % (100 - i)]);
+      spending += "p" + std::to_string(pool[i]) + (i < 39 ? "," : "->");
+    }
+    spending += "p" + std::to_string(pool[40]) + "\n";
+  }
+  EXPECT_NE(explained(spending + "b->c\na,b->c\n", explanation_format::text)
+                .find("line 43: a,b->c\n"
+                      "  LOST: the decomposition derives from {a, b} only "
+                      "{a, b}\n"
+                      "    missing: {c}\n"
+                      "    in no schema: {c}\n"
+                      "    a schema that would keep it: {b, c}\n"),
+            std::string::npos);
+
+  // Every name is needed, and 151 take more tries than a search is given.
+  const std::string cut = "\na->" + run_names("m", 150) + "\n";
+  EXPECT_NE(explained(cut, explanation_format::text)
+                .find("    a schema that would keep it, perhaps with names "
+                      "it does not need: {a, m0, m1, m10, "),
+            std::string::npos);
+  const std::string json = explained(cut, explanation_format::json);
+  EXPECT_TRUE(well_formed_json(json)) << json;
+  EXPECT_NE(json.find("\"m99\"], \"suggested_schema_unfinished\": true}"),
+            std::string::npos)
+      << json;
+  EXPECT_EQ(explained("\na->" + run_names("m", 100) + "\n",
+                      explanation_format::json)
+                .find("unfinished"),
+            std::string::npos);
 }
 
 // An explanation stays short whatever the input: a long cited line shows
