@@ -20,9 +20,10 @@
 // most 4k + 64 replayed steps, whatever k: trials of dropping a step stop
 // at a bound (kTrialSteps). All the work of one object is bounded by
 // kWorkPerValue times the input's size, plus kWorkBase, plus what allow()
-// grants (the explanation grants kWorkPerDependency for each dependency, so
-// that the dependencies of the last lines are not starved by the first):
-// past that it gives up, and the explanation shows what the test traced.
+// grants (the explanation grants kWorkPerLostDependency to each lost
+// dependency's schema, so that those of the last lines are not starved by
+// the first): past that it gives up, and the explanation shows what the
+// test traced.
 // Beside that bound, the tries for a lost dependency take its derived set
 // once, its size.
 // Memory: the inverted left sides and schemas, O(M + S).
@@ -44,9 +45,10 @@ constexpr size_t kTrialSteps = 64;
 // per name, schema name and dependency name of the input, and some more.
 constexpr size_t kWorkPerValue = 32;
 constexpr size_t kWorkBase = size_t{1} << 20;
-// The work that the explanation of each dependency may do beyond that, even
-// once the rest is spent: enough to shrink a schema of a few names.
-constexpr size_t kWorkPerDependency = 4096;
+// The work that the search for each lost dependency's schema may do beyond
+// that, even once the rest is spent: enough to shrink a schema of a few
+// names.
+constexpr size_t kWorkPerLostDependency = 1024;
 
 // The steps of a shown derivation: schemas by their places, in order, and
 // every name each adds to the derived set, ascending by number.

@@ -265,7 +265,6 @@ shown_names beyond_report::adds(const numbered_input& model,
 beyond_report beyond(const numbered_input& model, derivations& with,
                      size_t place, const dependency_report& report) {
   beyond_report more;
-  with.allow(kWorkPerDependency);
   using outcome = dependency_report::outcome;
   if (report.how == outcome::derived) {
     std::vector<size_t> places;
@@ -279,6 +278,7 @@ beyond_report beyond(const numbered_input& model, derivations& with,
     for (std::string_view name : report.missing)
       if (!model.names.find(name, attribute) || !model.held[attribute])
         more.in_no_schema.emplace(name);
+    with.allow(kWorkPerLostDependency);
     more.suggested = suggested_schema(
         with, model.left[place], model.right[place], report.derived_numbers);
   }

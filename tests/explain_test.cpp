@@ -110,9 +110,9 @@ TEST(Explanation, JsonRepair) {
 }
 
 // The explanations of the first lines may spend the work that all share;
-// each dependency still has work of its own, enough to shrink a schema of a
-// few names. A schema whose search could not end says so.
-TEST(Explanation, EachDependencyShrinksItsSchemaWithWorkOfItsOwn) {
+// each lost dependency still has work of its own, enough to shrink a schema
+// of a few names. A schema whose search could not end says so.
+TEST(Explanation, EachLostDependencyShrinksItsSchemaWithWorkOfItsOwn) {
   // No schema, so every dependency is lost: forty names of a pool of a
   // hundred, drawn apart, give one more.
   std::string spending = "\n";
