@@ -474,11 +474,11 @@ std::string two_ways(int n, bool lost, unsigned seed) {
 
 // A dense pool: 150 names of one byte each, 27 / 100 of n schemas of five
 // of them, and dependencies x,y -> z from distinct pairs, as many as n
-// allows (at most one per pair). Past about 60 KB the closure of almost any
-// pair is the whole pool, and a test's derived set grows to half the pool,
-// a schema of five at a time, before it holds the right side: every test
-// looks at nearly every schema and takes its bound over nearly every
-// dependency, while the file is thirteen thousand short lines. The
+// allows (at most one per pair). Between 50 and 100 KB the closure of
+// almost any pair becomes the whole pool, and a test's derived set grows to
+// about half the pool before it holds the right side: every test looks at
+// nearly every schema and takes its bound over nearly every dependency,
+// while the file is thirteen thousand short lines. The
 // dependencies of the input kept are drawn from pairs that a schema holds,
 // and most are then preserved; those of the other from any pair, and about
 // one in seven is lost. The verdicts are the pool's own.
