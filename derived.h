@@ -76,7 +76,7 @@ class derivations {
   // True once the work allowed (kWorkPerValue, kWorkBase) is spent. From
   // then on, needed_steps returns nothing and keeps_with false.
   bool exhausted() const { return work_left_ == 0; }
-  // Grants work more units of work, spent or not.
+  // Adds work units to the work left, even once it was spent.
   void allow(size_t work) { work_left_ += work; }
 
   // The steps on the schemas at places, in order, that a derivation of right
