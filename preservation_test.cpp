@@ -21,6 +21,7 @@ preservation_test::preservation_test(const dependency_graph& graph,
       asked_twice_(graph.schema_count()),
       answer_of_(graph.schema_count()),
       retired_(graph.schema_count()),
+      aimed_(graph.schema_count()),
       tree_(graph.name_count()),
       traced_(graph.name_count()),
       picked_(graph.name_count()),
@@ -166,7 +167,11 @@ void preservation_test::start_closures() {
   followers_.clear();
   ready_.clear();
   ready_head_ = 0;
+  aimed_ready_.clear();
+  aimed_head_ = 0;
+  aimed_.clear();
   grows_.clear();
+  aimed_grows_.clear();
   grow_head_ = 0;
   to_fire_.clear();
 }
@@ -201,10 +206,11 @@ bool preservation_test::derives_the_last_lost_set(
 
 // Takes into Z the names linked to those that joined Z since last time, and
 // applies the rules to them, and does the same for those that join
-// meanwhile. True when the right side is derived.
+// meanwhile, until an aimed schema waits (see grow_to_the_end). True when
+// the right side is derived.
 bool preservation_test::apply_rules() {
   const auto in_derived = [&](number a) { return derived_.contains(a); };
-  while (applied_ < derived_.size() && wanted_left_ > 0) {
+  while (applied_ < derived_.size() && wanted_left_ > 0 && !aimed_waiting()) {
     const number attribute = derived_.members()[applied_++];
     if (!follow_links(attribute)) return true;
     rules_.joined(attribute, in_derived,
@@ -276,12 +282,16 @@ void preservation_test::index_uncovered() {
 }
 
 // First the schemas that hold a name of the right side not in Z are closed:
-// often one of them derives it, and the others need not be looked at. True
-// when the right side is then derived. Costs no more than what follows it.
+// often one of them derives it, and the others need not be looked at. They
+// stay aimed while Z grows. True when the right side is then derived. Costs
+// no more than what follows it.
 bool preservation_test::grow_for_the_right_side() {
   for (number attribute : wanted_.members()) {
     if (derived_.contains(attribute)) continue;
-    for (number s : graph_.containing(attribute)) look_at(s);
+    for (number s : graph_.containing(attribute)) {
+      aimed_.mark(s);
+      look_at(s);
+    }
   }
   start_schemas(0);
   return grow_to_the_end();
@@ -436,10 +446,15 @@ void preservation_test::seed(number n) {
 }
 
 // Grows Z until no rule or closure adds to it, or it takes in the right
-// side; true in the second case. The rules are applied to whatever joined Z
-// before any closure goes on, and the parts that grew are served before a
-// closure is taken up, so that a closure is not taken where what is known
-// already makes it needless.
+// side; true in the second case. An aimed schema (one that holds a name of
+// the right side) whose part grows beyond its first name is served at once,
+// before the rules go on: in a dense pool its two names derive the right
+// side, where the rules, each giving one more name, would take in half the
+// pool first. Otherwise the rules are applied to whatever joined Z before
+// any closure goes on, and the parts that grew are served before a closure
+// is taken up, so that a closure is not taken where what is known already
+// makes it needless. The order changes only what is done before the right
+// side is derived, never what Z can become.
 bool preservation_test::grow_to_the_end() {
   for (;;) {
     if (wanted_left_ == 0) return true;
@@ -448,6 +463,12 @@ bool preservation_test::grow_to_the_end() {
       const number rule = to_fire_.back();
       to_fire_.pop_back();
       if (!fire(rule)) return true;
+    } else if (!aimed_grows_.empty()) {
+      const auto [s, attribute] = aimed_grows_.back();
+      aimed_grows_.pop_back();
+      grow(s, attribute);
+    } else if (aimed_head_ < aimed_ready_.size()) {
+      close(aimed_ready_[aimed_head_++]);
     } else if (applied_ < derived_.size()) {
       if (apply_rules()) return true;
     } else if (grow_head_ < grows_.size()) {
@@ -534,7 +555,7 @@ void preservation_test::reach(number n, number attribute, number cause) {
   info_[n].complete = false;  // until it has processed this name too
   if (!info_[n].waiting) {
     info_[n].waiting = true;
-    ready_.push_back(n);
+    (s != kNone && aimed_.marked(s) ? aimed_ready_ : ready_).push_back(n);
   }
 }
 
@@ -597,8 +618,9 @@ bool preservation_test::serves(number n, number s) const {
     if (missing_[s] == 0) continue;
     if (--missing_[s] == 0) {
       done(s);
-    } else if (starts) {
-      grows_.push_back({s, attribute});
+    } else if (starts) {  // an aimed part of two names or more goes first
+      (aimed_.marked(s) && node_of_[s] != kNone ? aimed_grows_ : grows_)
+          .push_back({s, attribute});
     }
   }
 }

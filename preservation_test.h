@@ -126,6 +126,11 @@ class preservation_test {
   void derive_only(std::span<const number> left);
   bool derives_the_last_lost_set(std::span<const number> left);
   bool apply_rules();
+  // True once closures have begun and an aimed schema waits to be served.
+  bool aimed_waiting() const {
+    return bounded_ &&
+           (!aimed_grows_.empty() || aimed_head_ < aimed_ready_.size());
+  }
   bool closed_under_dependencies();
   void index_uncovered();
   bool fire(number rule);
@@ -216,6 +221,7 @@ class preservation_test {
   marks asked_once_, asked_twice_;  // schemas that asked the whole rules
   std::vector<number> answer_of_;   // per schema answered: that rule
   marks retired_;                   // schemas whose node was dropped
+  marks aimed_;  // schemas that hold a name of the right side
   std::vector<node_info> info_;
   // The schemas whose closures start together, and their parts in parts_,
   // arranged by tree_.
@@ -227,7 +233,10 @@ class preservation_test {
   std::vector<std::pair<number, number>> followers_;  // schema, next
   std::vector<number> ready_;  // nodes with names to process
   size_t ready_head_ = 0;
+  std::vector<number> aimed_ready_;  // of those, the nodes of aimed schemas
+  size_t aimed_head_ = 0;
   std::vector<std::pair<number, number>> grows_;  // schema, attribute
+  std::vector<std::pair<number, number>> aimed_grows_;  // of aimed schemas
   size_t grow_head_ = 0;
   std::vector<number> to_fire_;  // whole rules that answered, to be fired
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
