@@ -93,42 +93,28 @@ bool derivations::holds_all(const stamped_set& set,
                      [&](number attribute) { return set.contains(attribute); });
 }
 
-derivation_steps derivations::needed_steps(std::span<const number> left,
-                                           std::span<const number> right,
-                                           std::span<const size_t> places) {
-  derivation_steps all;  // every step of places, replayed
-  all.places.assign(places.begin(), places.end());
-  all.ends.resize(places.size());
-  // sizes[j]: the size of the derived set after kept step j, replayed from
-  // left.
-  std::vector<size_t> sizes(places.size()), trial_sizes;
+// One pass of dropping steps of all, for needed_steps: derived_ holds what
+// the kept steps before step i derive. The trial replays the steps after i
+// from there; once it derives as much as the sequence with step i did, the
+// rest goes as before. A step that alone adds a name of the right side
+// that no later step's schema holds is kept without a trial. Once the work
+// runs out, steps cut short add less, so that every step is kept. True
+// when every kept step was tried.
+bool derivations::drop_steps(const derivation_steps& all,
+                             std::span<const number> left,
+                             std::span<const number> right,
+                             std::vector<size_t>& kept,
+                             std::vector<size_t>& sizes, bool& dropped) {
+  std::vector<size_t> trial_sizes;
   derived_.clear();
   for (number attribute : left) derived_.insert(attribute);
-  for (size_t j = 0; j < places.size(); ++j) {
-    step(model_.schemas[places[j]], derived_, &all.added);
-    all.ends[j] = all.added.size();
-    sizes[j] = derived_.size();
-  }
-  if (exhausted() || !holds_all(derived_, right)) return {};
-
-  // Tries to drop each step once, in order. derived_ holds what the kept
-  // steps before step i derive. The trial replays the steps after i from
-  // there; once it derives as much as the sequence with step i did, the
-  // rest goes as before. A step that alone adds a name of the right side
-  // that no later step's schema holds is kept without a trial. Once the
-  // work runs out, steps cut short add less, so that every step is kept.
-  std::vector<size_t> kept(places.size());  // steps of all, by their index
-  for (size_t i = 0; i < kept.size(); ++i) kept[i] = i;
-  derived_.clear();
-  for (number attribute : left) derived_.insert(attribute);
-  bool dropped = false;
   size_t budget = kTrialSteps + kept.size() / 2;
   for (size_t i = 0; i < kept.size();) {
     const size_t after = kept.size() - i - 1;
     bool droppable = sizes[i] == derived_.size();  // it adds nothing now
     trial_sizes.clear();
     if (!droppable && !alone_adds_right(all, kept, i, right)) {
-      if (budget < after) break;  // the steps left are kept untried
+      if (budget < after) return false;  // the steps left are kept untried
       budget -= after;
       trial_.clear();
       for (number attribute : derived_.members()) trial_.insert(attribute);
@@ -149,6 +135,36 @@ derivation_steps derivations::needed_steps(std::span<const number> left,
       ++i;
     }
   }
+  return true;
+}
+
+derivation_steps derivations::needed_steps(std::span<const number> left,
+                                           std::span<const number> right,
+                                           std::span<const size_t> places) {
+  derivation_steps all;  // every step of places, replayed
+  all.places.assign(places.begin(), places.end());
+  all.ends.resize(places.size());
+  // sizes[j]: the size of the derived set after kept step j, replayed from
+  // left.
+  std::vector<size_t> sizes(places.size());
+  derived_.clear();
+  for (number attribute : left) derived_.insert(attribute);
+  for (size_t j = 0; j < places.size(); ++j) {
+    step(model_.schemas[places[j]], derived_, &all.added);
+    all.ends[j] = all.added.size();
+    sizes[j] = derived_.size();
+  }
+  if (exhausted() || !holds_all(derived_, right)) return {};
+
+  // Tries to drop each step once, in order (drop_steps). When the trials'
+  // bound left steps untried and few steps are kept, they are tried again:
+  // a shown derivation of up to kAllTried steps has every step needed.
+  std::vector<size_t> kept(places.size());  // steps of all, by their index
+  for (size_t i = 0; i < kept.size(); ++i) kept[i] = i;
+  bool dropped = false;
+  if (!drop_steps(all, left, right, kept, sizes, dropped) &&
+      kept.size() <= kAllTried)
+    drop_steps(all, left, right, kept, sizes, dropped);
 
   if (dropped) {  // what each kept step adds now
     derivation_steps shown;

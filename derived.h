@@ -14,18 +14,18 @@
 // each once, leaves no step or name that could still be dropped.
 //
 // What it costs: a closure costs the dependencies whose left sides hold the
-// names it reaches, and their right sides when they apply, and stops once
-// it has reached every name of its schema; working sets are stamped, so
-// nothing costs the size of the input. A derivation of k steps costs at
-// most 4k + 64 replayed steps, whatever k: trials of dropping a step stop
-// at a bound (kTrialSteps). All the work of one object is bounded by
+// names it reaches, and their right sides when they apply, and stops once it
+// has reached every name of its schema; working sets are stamped, so nothing
+// costs the size of the input. A derivation of k steps costs at most 4k +
+// 144 replayed steps, whatever k: trials of dropping a step stop at a bound
+// (kTrialSteps), and are taken again once when that left steps untried and
+// at most kAllTried are kept. All the work of one object is bounded by
 // kWorkPerValue times the input's size, plus kWorkBase, plus what allow()
 // grants (the explanation grants kWorkPerLostDependency to each lost
 // dependency's schema, so that those of the last lines are not starved by
-// the first): past that it gives up, and the explanation shows what the
-// test traced.
-// Beside that bound, the tries for a lost dependency take its derived set
-// once, its size.
+// the first): past that it gives up, and the explanation shows what the test
+// traced. Beside that bound, the tries for a lost dependency take its
+// derived set once, its size.
 // Memory: the inverted left sides and schemas, O(M + S).
 #ifndef FDKEEP_DERIVED_H_
 #define FDKEEP_DERIVED_H_
@@ -39,6 +39,9 @@
 // The step replays that trials of dropping steps may take for a derivation,
 // beyond one for every two steps.
 constexpr size_t kTrialSteps = 64;
+// A derivation whose kept steps are no more than these has all of them
+// tried: their trials fit in kTrialSteps plus half the steps.
+constexpr size_t kAllTried = 11;
 
 // The work that a derivations object may do over its life: names and
 // dependencies a closure processes, names of schemas a step reads; so much
@@ -87,8 +90,10 @@ class derivations {
   // any one kept step and replaying the rest no longer reaches right, as
   // long as the trials fit in kTrialSteps plus half the steps in step
   // replays (every derivation of up to 11 steps fits); past that, the steps
-  // left untried are kept. When the replay of places does not reach right,
-  // returns nothing, and also when the work allowed runs out. Costs O(k)
+  // left untried are kept, and when no more than kAllTried steps are kept,
+  // they are all tried again, so that every step of a derivation of up to
+  // kAllTried steps is needed. When the replay of places does not reach
+  // right, returns nothing, and also when the work allowed runs out. Costs O(k)
   // replayed steps for k places, each a closure that stops once it has
   // reached every name of its schema.
   derivation_steps needed_steps(std::span<const number> left,
@@ -112,6 +117,13 @@ class derivations {
   // Takes work from what is left; false, and nothing left, when there is
   // not enough.
   bool spend(size_t work);
+  // One pass of trials for needed_steps over kept, the steps of all by
+  // their index, and sizes, the derived set's size after each; drops the
+  // steps that are not needed and sets dropped then. False when the trials'
+  // bound left steps untried.
+  bool drop_steps(const derivation_steps& all, std::span<const number> left,
+                  std::span<const number> right, std::vector<size_t>& kept,
+                  std::vector<size_t>& sizes, bool& dropped);
   // Closes start under all dependencies into reached_, stopping once wanted
   // names marked in wanted_ are reached.
   void close(std::span<const number> start, size_t wanted);

@@ -158,6 +158,45 @@ TEST(Repairs, HoldOnHostileShapes) {
       }
 }
 
+// A chain a -> c1 -> ... -> c9, held link by link, and side steps that add
+// names a gives and nothing needs: the first four spend most trials, and the
+// fifth, among the chain's steps, is left untried. With ten steps kept, all
+// are tried again, and the fifth goes too.
+TEST(Repairs, ShortDerivationsHaveEveryStepTried) {
+  std::string schemas, dependencies = "a->c1,x1,x2,x3,x4,x5\n";
+  for (int i = 1; i <= 9; ++i) {
+    const std::string from = i == 1 ? "a" : "c" + std::to_string(i - 1),
+                      to = "c" + std::to_string(i);
+    schemas += from + "," + to + "\n";
+    if (i > 1) dependencies += from + "->" + to + "\n";
+  }
+  for (int i = 1; i <= 5; ++i) schemas += "a,x" + std::to_string(i) + "\n";
+  decomposition d;
+  dependency_map map;
+  ASSERT_TRUE(read_input(schemas + "\n" + dependencies, d, map));
+  const numbered_input model = number_input(d, map);
+  const auto place_of = [&](const std::string& one, const std::string& two) {
+    size_t s = 0;
+    while (s < model.schemas.size() &&
+           schema_of(model, model.schemas[s]) != schema(one + "," + two))
+      ++s;
+    return s;
+  };
+  std::vector<size_t> places;
+  for (const char* x : {"x1", "x2", "x3", "x4"})
+    places.push_back(place_of("a", x));
+  for (int i = 1; i <= 9; ++i) {
+    if (i == 7) places.push_back(place_of("a", "x5"));
+    places.push_back(place_of(i == 1 ? "a" : "c" + std::to_string(i - 1),
+                              "c" + std::to_string(i)));
+  }
+  number a, c9;
+  ASSERT_TRUE(model.names.find("a", a) && model.names.find("c9", c9));
+  const number left[] = {a}, right[] = {c9};
+  derivations with(model);
+  EXPECT_EQ(with.needed_steps(left, right, places).size(), 9u);
+}
+
 // Out of work, a derivations object gives up rather than answer wrongly:
 // no steps, no schema kept, and a suggested schema as it started.
 TEST(Repairs, OutOfWorkGivesUp) {
