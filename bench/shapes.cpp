@@ -481,8 +481,10 @@ std::string two_ways(int n, bool lost, unsigned seed) {
 // while the file is thirteen thousand short lines. The
 // dependencies of the input kept are drawn from pairs that a schema holds,
 // and most are then preserved; those of the other from any pair, and about
-// one in seven is lost. The verdicts are the pool's own.
-std::string dense_pool(int n, bool lost, unsigned seed) {
+// one in seven is lost. The verdicts are the pool's own. With rare set,
+// nineteen of twenty right sides are drawn from ten names that schemas hold
+// one tenth as often as the others.
+std::string pool_of_pairs(int n, bool lost, unsigned seed, bool rare) {
   std::vector<std::string> names;
   for (int c = 0x21; c < 0x100 && names.size() < 150; ++c)
     if (c < 0x7f ? c != ',' && c != '-' && c != '>' : c >= 0x80)
@@ -496,7 +498,9 @@ std::string dense_pool(int n, bool lost, unsigned seed) {
     std::iota(picked.begin(), picked.end(), 0);
     std::string line;
     for (int i = 0; i < 5; ++i) {
-      std::swap(picked[i], picked[i + random() % (count - i)]);
+      do {
+        std::swap(picked[i], picked[i + random() % (count - i)]);
+      } while (rare && picked[i] < 10 && random() % 10 != 0);
       line += (i ? "," : "") + names[picked[i]];
       for (int j = 0; j < i; ++j)
         held_pair[picked[i] * count + picked[j]] =
@@ -506,7 +510,7 @@ std::string dense_pool(int n, bool lost, unsigned seed) {
   }
   for (int k = 0, misses = 0; k < n && misses < 100'000;) {
     const int x = random() % count, y = random() % count,
-              z = random() % count;
+              z = rare && random() % 20 != 0 ? random() % 10 : random() % count;
     if (x == y || z == x || z == y || used_pair[x * count + y] ||
         (!lost && !held_pair[x * count + y])) {
       ++misses;
@@ -517,6 +521,14 @@ std::string dense_pool(int n, bool lost, unsigned seed) {
     ++k;
   }
   return in.text(seed);
+}
+
+std::string dense_pool(int n, bool lost, unsigned seed) {
+  return pool_of_pairs(n, lost, seed, false);
+}
+
+std::string rare_right_pool(int n, bool lost, unsigned seed) {
+  return pool_of_pairs(n, lost, seed, true);
 }
 
 }  // namespace
@@ -585,6 +597,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        gated_chain, 100'000, false},
       {"dense pool", "one-byte names whose every pair closes the pool",
        dense_pool, 100'000, false},
+      {"rare right", "a dense pool whose right sides few schemas hold",
+       rare_right_pool, 100'000, false},
   };
   return shapes;
 }
