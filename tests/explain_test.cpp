@@ -12,6 +12,7 @@
 #include "byte_order.h"
 #include "gtest/gtest.h"
 #include "json_check.h"
+#include "shape_input.h"
 #include "test_util.h"
 
 namespace {
@@ -26,14 +27,6 @@ std::string explained(const std::string& text, explanation_format format) {
                     [&](std::string_view piece) { out += piece; },
                     messages(language::english));
   return out;
-}
-
-// "stem0,stem1,...": n names.
-std::string run_names(const std::string& stem, int n) {
-  std::string names;
-  for (int i = 0; i < n; ++i)
-    names += (i ? "," : "") + stem + std::to_string(i);
-  return names;
 }
 
 TEST(Explanation, TextOfEachOutcome) {
@@ -136,7 +129,7 @@ TEST(Explanation, EachLostDependencyShrinksItsSchemaWithWorkOfItsOwn) {
             std::string::npos);
 
   // Every name is needed, and 151 take more tries than a search is given.
-  const std::string cut = "\na->" + run_names("m", 150) + "\n";
+  const std::string cut = "\na->" + hostile::run_of("m", 0, 149) + "\n";
   EXPECT_NE(explained(cut, explanation_format::text)
                 .find("    a schema that would keep it, perhaps with names "
                       "it does not need: {a, m0, m1, m10, "),
@@ -146,7 +139,7 @@ TEST(Explanation, EachLostDependencyShrinksItsSchemaWithWorkOfItsOwn) {
   EXPECT_NE(json.find("\"m99\"], \"suggested_schema_unfinished\": true}"),
             std::string::npos)
       << json;
-  EXPECT_EQ(explained("\na->" + run_names("m", 100) + "\n",
+  EXPECT_EQ(explained("\na->" + hostile::run_of("m", 0, 99) + "\n",
                       explanation_format::json)
                 .find("unfinished"),
             std::string::npos);
