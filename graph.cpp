@@ -38,9 +38,13 @@ std::vector<bool> applied_from(const table& left, const table& right,
 // more than budget dependencies, and past that none is taken.
 class schema_closures {
  public:
-  schema_closures(const numbered_input& model, const std::vector<bool>& applied,
-                  size_t budget)
-      : model_(model), applied_(applied), budget_(budget) {}
+  // dependents: per name, the dependencies it is on the left of.
+  schema_closures(const numbered_input& model, const table& dependents,
+                  const std::vector<bool>& applied, size_t budget)
+      : model_(model),
+        dependents_(dependents),
+        applied_(applied),
+        budget_(budget) {}
 
   // True when the closure of schema s's names holds every name of left, or
   // when the budget does not cover that closure.
@@ -62,7 +66,6 @@ class schema_closures {
   bool take(number s) {
     if (!made_) {
       made_ = true;
-      dependents_ = model_.left.inverted(model_.names.size());
       reached_ = stamped_set(model_.names.size());
       missing_.resize(model_.left.size());
       seen_ = marks(model_.left.size());
@@ -95,7 +98,7 @@ class schema_closures {
   }
 
   const numbered_input& model_;
-  table dependents_;  // per name: the dependencies it is on the left of
+  const table& dependents_;
   const std::vector<bool>& applied_;
   size_t budget_;
   bool made_ = false;                  // the tables below are made
@@ -184,12 +187,12 @@ void dependency_graph::reduce(table& left, table& right,
   std::vector<number> held_names;
   for (number a = 0; a < width; ++a)
     if (held(a)) held_names.push_back(a);
+  const table dependents = model_.left.inverted(width);
   std::vector<bool> applied =
-      applied_from(model_.left, model_.right, model_.left.inverted(width),
-                   held_names, width);
+      applied_from(model_.left, model_.right, dependents, held_names, width);
   std::vector<number> producers, producer;
   count_producers(applied, producers, producer);
-  drop_unstartable(producers, applied);
+  drop_unstartable(producers, dependents, applied);
   count_producers(applied, producers, producer);
   const stand_in_names stands_for = stand_ins(producers, producer);
   table lefts, rights;
@@ -308,7 +311,8 @@ dependency_graph::stand_in_names dependency_graph::stand_ins(
 }
 
 // Unmarks in applied the dependencies that no closure of a schema's part
-// can apply; producers counts the marked ones that give each name. A name
+// can apply; producers counts the marked ones that give each name, and
+// dependents lists, per name, the dependencies it is on the left of. A name
 // that no marked dependency gives is in such a closure
 // only when the part holds it, so a dependency whose left side holds names
 // given by none, which no one schema holds together, never applies: a
@@ -318,11 +322,12 @@ dependency_graph::stand_in_names dependency_graph::stand_ins(
 // Costs, per dependency, the schemas of its rarest such name times their
 // number, and the closures (schema_closures), within the input's size.
 void dependency_graph::drop_unstartable(const std::vector<number>& producers,
+                                        const table& dependents,
                                         std::vector<bool>& applied) const {
   // The closures of the few schemas that hold such names of a dependency,
   // within a budget of the input's size.
   constexpr size_t kFewHolders = 4;
-  schema_closures closures(model_, applied, size());
+  schema_closures closures(model_, dependents, applied, size());
   std::vector<number> sources, holders;
   for (number d = 0; d < model_.left.size(); ++d) {
     if (!applied[d]) continue;

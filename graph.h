@@ -130,6 +130,7 @@ class dependency_graph {
                        std::vector<number>& producers,
                        std::vector<number>& producer) const;
   void drop_unstartable(const std::vector<number>& producers,
+                        const table& dependents,
                         std::vector<bool>& applied) const;
   // The names that stand for each name a: values[at[a], + count[a]).
   struct stand_in_names {
