@@ -24,7 +24,9 @@ bool closure::started_from(std::span<const number> start) const {
          });
 }
 
-void closure::compute(std::span<const number> start) {
+// Starts a closure of start: its names reached, and the dependencies with
+// an empty left side applied.
+void closure::begin(std::span<const number> start) {
   reached_.clear();
   applied_.clear();
   waiting_.clear();
@@ -36,22 +38,20 @@ void closure::compute(std::span<const number> start) {
     reached_.insert(attribute);
     started_.mark(attribute);
   }
-  const size_t start_size = reached_.size();
-  start_size_ = start_size;
+  start_size_ = reached_.size();
   at_start_ = 0;
   for (number dependency : dependencies_.unconditional) apply(dependency);
-  // reached_ lists every name once; walking the list processes each.
-  for (size_t next = 0; next < reached_.members().size(); ++next) {
-    if (next == start_size) at_start_ = applied_count_;
-    const number attribute = reached_.members()[next];
-    ++work_.names;
-    for (number dependency : dependencies_.first[attribute])
-      look_at(dependency, 1);
-    if (!waiting_.marked(attribute)) continue;
-    for (number w = waiting_head_[attribute]; w != kNone; w = waits_[w].second)
-      look_at(waits_[w].first, place_[waits_[w].first] + 1);
-  }
-  if (reached_.size() <= start_size) at_start_ = applied_count_;
+}
+
+// Looks at the dependencies whose first name is attribute, and at those
+// waiting on it.
+void closure::process(number attribute) {
+  ++work_.names;
+  for (number dependency : dependencies_.first[attribute])
+    look_at(dependency, 1);
+  if (!waiting_.marked(attribute)) return;
+  for (number w = waiting_head_[attribute]; w != kNone; w = waits_[w].second)
+    look_at(waits_[w].first, place_[waits_[w].first] + 1);
 }
 
 // Walks the left side of dependency from place to the first name not

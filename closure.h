@@ -54,7 +54,16 @@ class closure {
   // Closes start: afterwards reached() holds start and every name that the
   // dependencies reach from it, and applied() tells which dependencies
   // applied.
-  void compute(std::span<const number> start);
+  void compute(std::span<const number> start) {
+    compute_until(start, [](number) { return false; });
+  }
+
+  // Closes start as compute() does, but stops once every name of start has
+  // been processed and stop(attribute) is true for a name reached, each
+  // name asked once. True when it stopped: reached() and applied() then
+  // hold only a part of the closure, and applied_at_start() all of its own.
+  template <typename Stop>
+  bool compute_until(std::span<const number> start, Stop stop);
 
   // True when start, distinct names, is the set the last compute() started
   // from: its results stand for start too.
@@ -70,6 +79,8 @@ class closure {
   }
 
  private:
+  void begin(std::span<const number> start);
+  void process(number attribute);
   void look_at(number dependency, number from);
   void apply(number dependency);
 
@@ -88,6 +99,22 @@ class closure {
   marks started_;                 // the start of the last closure
   size_t start_size_ = SIZE_MAX;  // none yet
 };
+
+template <typename Stop>
+bool closure::compute_until(std::span<const number> start, Stop stop) {
+  begin(start);
+  size_t asked = 0;
+  // reached_ lists every name once; walking the list processes each.
+  for (size_t next = 0; next < reached_.members().size(); ++next) {
+    if (next == start_size_) at_start_ = applied_count_;
+    if (next >= start_size_)
+      for (; asked < reached_.members().size(); ++asked)
+        if (stop(reached_.members()[asked])) return true;
+    process(reached_.members()[next]);
+  }
+  if (reached_.size() <= start_size_) at_start_ = applied_count_;
+  return false;
+}
 
 // The dependencies that one closure applied, listed by their first name:
 // those that closures bounded by it follow. A name that starts many

@@ -98,10 +98,7 @@ preservation_test::result preservation_test::decide(number dependency,
              [&](number attribute) { return graph_.held(attribute); });
   // Tests whose derived sets hold the same names, as the tests of one class
   // often do, share it.
-  if (!bound_->started_from(part_)) {
-    bound_->compute(part_);
-    followed_.follow(graph_.closing(), *bound_);
-  }
+  if (bound_->take(part_)) followed_.follow(graph_.closing(), bound_->bound());
   if (trace == nullptr)
     for (number attribute : wanted_.members())
       if (!bound_->reached().contains(attribute)) return result::lost;

@@ -23,6 +23,7 @@
 #include <span>
 #include <vector>
 
+#include "bounds.h"
 #include "classes.h"
 #include "closure.h"
 #include "contexts.h"
@@ -195,7 +196,7 @@ class preservation_test {
   work_count& work_;
   // C, the closure of Z's held names under the closing dependencies, and the
   // closures of the schemas' parts; made when a test first needs them.
-  std::optional<closure> bound_;
+  std::optional<bounds> bound_;
   std::optional<closure_nodes> nodes_;
   followed_dependencies followed_;  // what C applied, by first name
   rule_base rules_;
