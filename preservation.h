@@ -23,7 +23,7 @@
 //     side need a look for that, those of their first names in Z.
 //  2. Otherwise C, the closure of the held names of Z under every
 //     dependency that some closure of a schema's part can apply (graph.h;
-//     shared by consecutive tests whose Z holds the same names), bounds
+//     shared by tests whose bounds are the same set, bounds.h), bounds
 //     what any schema can add: only dependencies that C applies are
 //     followed, only schemas that hold a name of C not in Z are looked at,
 //     and a schema is done once every name it holds of C is in Z. When C
