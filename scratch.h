@@ -10,6 +10,7 @@
 #define FDKEEP_SCRATCH_H_
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <utility>
@@ -147,8 +148,23 @@ class scratch_map {
 
   size_t size() const { return size_; }
 
+  // Forgets every key. A table more than sixteen times as large as the
+  // most keys it held in any of its last sixteen uses shrinks to four times
+  // that, so that a few large uses do not spread the many small ones after
+  // them over memory they miss in, and sizes that alternate do not make it
+  // shrink and grow again each time.
   void clear() {
+    recent_ = std::max(recent_, size_);
     size_ = 0;
+    if (++uses_ % 16 == 0) {
+      const size_t most = std::exchange(recent_, 0);
+      if (slots_.size() > kLeast && slots_.size() / 16 > most) {
+        slots_.assign(std::max(kLeast, std::bit_ceil(4 * most)), slot{});
+        mask_ = slots_.size() - 1;
+        stamp_ = 1;
+        return;
+      }
+    }
     if (++stamp_ == 0) {  // the stamps wrapped around: forget them all
       for (slot& s : slots_) s.stamp = 0;
       stamp_ = 1;
@@ -187,9 +203,11 @@ class scratch_map {
       if (s.stamp == stamp_) *add(s.key).first = s.value;
   }
 
-  std::vector<slot> slots_ = std::vector<slot>(64);  // a power of two
-  size_t mask_ = 63;
+  static constexpr size_t kLeast = 64;
+  std::vector<slot> slots_ = std::vector<slot>(kLeast);  // a power of two
+  size_t mask_ = kLeast - 1;
   size_t size_ = 0;
+  size_t recent_ = 0, uses_ = 0;  // the most keys in the uses since a look
   number stamp_ = 1;
 };
 
