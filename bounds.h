@@ -12,9 +12,11 @@
 // applied_at_start() what that closure applied before any name beyond its
 // start.
 //
-// What it costs: a bound at most what closing its start costs, plus a look
-// at each kept start that holds a name reached; the kept starts hold no more
-// names than the dependencies do.
+// What it costs: a bound at most what closing its start costs, plus, as in
+// a closure, a look at each kept start whose first name, or the name it
+// waits on, is reached: a start waits on one name at a time, so a name
+// that every start holds costs nothing. The kept starts hold no more names
+// than the dependencies do; past that, no more are kept.
 #ifndef FDKEEP_BOUNDS_H_
 #define FDKEEP_BOUNDS_H_
 
