@@ -165,6 +165,9 @@ derivation_steps derivations::needed_steps(std::span<const number> left,
   if (!drop_steps(all, left, right, kept, sizes, dropped) &&
       kept.size() <= kAllTried)
     drop_steps(all, left, right, kept, sizes, dropped);
+  // Trials cut short by the work keep steps that might go: then the steps
+  // are not known to be needed, and the explanation shows what was traced.
+  if (exhausted()) return {};
 
   if (dropped) {  // what each kept step adds now
     derivation_steps shown;

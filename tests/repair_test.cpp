@@ -195,6 +195,13 @@ TEST(Repairs, ShortDerivationsHaveEveryStepTried) {
   const number left[] = {a}, right[] = {c9};
   derivations with(model);
   EXPECT_EQ(with.needed_steps(left, right, places).size(), 9u);
+  // Whatever work is allowed, the steps shown are those needed, or none
+  // when the trials ran out of work before they could tell.
+  for (size_t work = 0; work < 4096; ++work) {
+    derivations limited(model, work);
+    const size_t shown = limited.needed_steps(left, right, places).size();
+    EXPECT_TRUE(shown == 0 || shown == 9u) << work << " units: " << shown;
+  }
 }
 
 // Out of work, a derivations object gives up rather than answer wrongly:
