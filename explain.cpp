@@ -366,6 +366,7 @@ std::string as_json(const input& in, const input_line& line, const schema& left,
       json += "]";
       if (shown.size() < n)
         json += ", \"steps_left_out\": " + std::to_string(n - shown.size());
+      if (more.traced) json += ", \"steps_as_traced\": true";
       return json + "}";
     }
     case outcome::lost:

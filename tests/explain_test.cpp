@@ -13,6 +13,7 @@
 #include "gtest/gtest.h"
 #include "json_check.h"
 #include "shape_input.h"
+#include "shapes.h"
 #include "test_util.h"
 
 namespace {
@@ -100,6 +101,29 @@ TEST(Explanation, JsonRepair) {
                       "\"dependencies\": 3, \"lost\": 3, "),
             std::string::npos)
       << json;
+}
+
+// Once the work that all share is spent, derivations are shown as the
+// test traced them, and the JSON marks each such derivation as the text
+// does.
+TEST(Explanation, MarksDerivationsAsTracedInTextAndJson) {
+  std::string input;
+  for (const hostile_shape& shape : hostile_shapes())
+    if (std::string(shape.name) == "cycle under a name")
+      input = make_shape(shape, 25'000, false, 1);
+  const auto count = [](const std::string& text, const std::string& mark) {
+    size_t n = 0;
+    for (size_t at = text.find(mark); at != std::string::npos;
+         at = text.find(mark, at + 1))
+      ++n;
+    return n;
+  };
+  const std::string json = explained(input, explanation_format::json);
+  EXPECT_TRUE(well_formed_json(json));
+  const size_t traced = count(json, "\"steps_as_traced\": true");
+  EXPECT_GT(traced, 0u);
+  EXPECT_EQ(count(explained(input, explanation_format::text), ", as traced\n"),
+            traced);
 }
 
 // The explanations of the first lines may spend the work that all share;
