@@ -96,8 +96,9 @@ preservation_test::result preservation_test::decide(number dependency,
   start_closures();
   copy_where(derived_.members(), part_,
              [&](number attribute) { return graph_.held(attribute); });
-  // Tests whose derived sets hold the same names, as the tests of one class
-  // often do, share it.
+  // Tests whose bounds are the same set share it: those whose derived sets
+  // hold the same names, as the tests of one class often do, and those that
+  // reach a start that closed to it (bounds.h).
   if (bound_->take(part_)) followed_.follow(graph_.closing(), bound_->bound());
   if (trace == nullptr)
     for (number attribute : wanted_.members())
