@@ -299,14 +299,14 @@ int shapes(const std::string& fdkeep, const std::string& explain,
 // Writes the input of the shape called name at about bytes bytes to standard
 // output; see the usage above.
 int write_shape(const std::string& name, size_t bytes, bool lost) {
-  for (const hostile_shape& shape : hostile_shapes())
-    if (name == shape.name) {
-      const std::string text = make_shape(shape, bytes, lost, 1);
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      return 0;
-    }
-  std::fprintf(stderr, "no shape called %s\n", name.c_str());
-  return 2;
+  const hostile_shape* shape = shape_named(name);
+  if (shape == nullptr) {
+    std::fprintf(stderr, "no shape called %s\n", name.c_str());
+    return 2;
+  }
+  const std::string text = make_shape(*shape, bytes, lost, 1);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return 0;
 }
 
 // Reads an input file and prints the verdict and the work the analysis did,

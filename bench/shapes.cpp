@@ -533,6 +533,12 @@ std::string rare_right_pool(int n, bool lost, unsigned seed) {
 
 }  // namespace
 
+const hostile_shape* shape_named(std::string_view name) {
+  for (const hostile_shape& shape : hostile_shapes())
+    if (name == shape.name) return &shape;
+  return nullptr;
+}
+
 const std::vector<hostile_shape>& hostile_shapes() {
   static const std::vector<hostile_shape> shapes = {
       {"hub", "pads share h, whose closure reaches g", hub, 100'000},

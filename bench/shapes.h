@@ -5,6 +5,7 @@
 #define FDKEEP_BENCH_SHAPES_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // One shape: make(n, lost, seed) returns a whole input file whose size grows
@@ -24,6 +25,9 @@ struct hostile_shape {
 // measured on the first engine, then the ones designed against the current
 // one.
 const std::vector<hostile_shape>& hostile_shapes();
+
+// The shape called name, or nullptr when there is none.
+const hostile_shape* shape_named(std::string_view name);
 
 // The input of shape at about bytes bytes (never fewer than a handful of
 // lines).

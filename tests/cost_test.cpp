@@ -30,9 +30,9 @@ double per_dependency_and_size(const work_count& work,
 
 // The preserved input of 25 KB of the shape called name, or the lost one.
 input preserved_shape(const std::string& name, bool lost = false) {
-  for (const hostile_shape& shape : hostile_shapes())
-    if (name == shape.name)
-      return read_input_text(make_shape(shape, 25'000, lost, 1), "shape");
+  const hostile_shape* shape = shape_named(name);
+  if (shape != nullptr)
+    return read_input_text(make_shape(*shape, 25'000, lost, 1), "shape");
   ADD_FAILURE() << "no shape called " << name;
   return read_input_text("", "shape");
 }

@@ -107,10 +107,9 @@ TEST(Explanation, JsonRepair) {
 // test traced them, and the JSON marks each such derivation as the text
 // does.
 TEST(Explanation, MarksDerivationsAsTracedInTextAndJson) {
-  std::string input;
-  for (const hostile_shape& shape : hostile_shapes())
-    if (std::string(shape.name) == "cycle under a name")
-      input = make_shape(shape, 25'000, false, 1);
+  const hostile_shape* shape = shape_named("cycle under a name");
+  ASSERT_NE(shape, nullptr);
+  const std::string input = make_shape(*shape, 25'000, false, 1);
   const auto count = [](const std::string& text, const std::string& mark) {
     size_t n = 0;
     for (size_t at = text.find(mark); at != std::string::npos;
