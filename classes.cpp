@@ -128,6 +128,36 @@ name_classes::name_classes(const dependency_graph& graph) {
     links_[at[l.attribute]++] = {a, l.schema};
   }
   root_trees(width);
+  list_held(graph);
+}
+
+void name_classes::list_held(const dependency_graph& graph) {
+  first_held_.assign(1, 0);
+  for (number s = 0; s < graph.schema_count(); ++s) {
+    const size_t begin = held_.size();
+    for (number attribute : graph.members(s))
+      if (!links(attribute).empty())
+        held_.push_back({class_of_[attribute], attribute});
+    const auto mine = held_.begin() + static_cast<std::ptrdiff_t>(begin);
+    std::sort(mine, held_.end());
+    held_.erase(std::unique(mine, held_.end(),
+                            [](const auto& a, const auto& b) {
+                              return a.first == b.first;
+                            }),
+                held_.end());
+    first_held_.push_back(held_.size());
+  }
+}
+
+number name_classes::member_in(number schema, number attribute) const {
+  const auto begin =
+      held_.begin() + static_cast<std::ptrdiff_t>(first_held_[schema]);
+  const auto end =
+      held_.begin() + static_cast<std::ptrdiff_t>(first_held_[schema + 1]);
+  const number c = class_of_[attribute];
+  const auto found = std::lower_bound(
+      begin, end, c, [](const auto& held, number k) { return held.first < k; });
+  return found != end && found->first == c ? found->second : kNone;
 }
 
 // Roots each tree at its first name: every other name gets the link to its

@@ -13,8 +13,9 @@
 // What it costs: O(M + S) time and memory once per run, M the total size of
 // the dependencies and S that of the schemas: the strongly connected
 // components of the one-name dependencies, then one pass over the schemas,
-// and one walk of each tree from its root; a way between two names costs
-// the links from each up to where they meet.
+// and one walk of each tree from its root, and O(S log S) to list the
+// classes each schema holds names of; a way between two names costs the
+// links from each up to where they meet.
 #ifndef FDKEEP_CLASSES_H_
 #define FDKEEP_CLASSES_H_
 
@@ -48,6 +49,10 @@ class name_classes {
             links_.data() + first_link_[attribute + 1]};
   }
 
+  // A name of the class of attribute, which has links, that schema holds,
+  // or kNone. O(log) of the classes the schema holds names of.
+  number member_in(number schema, number attribute) const;
+
   // The way along links from name from to name to, of one class: puts into
   // steps each name after from, in order, with the schema of the link that
   // reaches it (none for names of two classes). Costs the length of the
@@ -56,12 +61,17 @@ class name_classes {
 
  private:
   void root_trees(size_t width);
+  void list_held(const dependency_graph& graph);
 
   std::vector<number> class_of_;
   std::vector<number> first_link_;  // per name, and one past the last
   std::vector<link> links_;
   std::vector<link> parent_;     // per name: its parent and their link
   std::vector<number> depth_;    // per name: links to the root
+  // Per schema, from first_held_[schema]: one name it holds of each class
+  // with links, as (class, name), by class.
+  std::vector<size_t> first_held_;
+  std::vector<std::pair<number, number>> held_;
   bool any_ = false;
 };
 

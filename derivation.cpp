@@ -32,6 +32,9 @@ void preservation_test::needed_steps(number dependency, byte_order& names,
       need(step.cause);
       if (step.under != kNone)
         for (number name : contexts_->names_of(step.under)) need(name);
+    } else if (step.node == kThroughLeft) {
+      for (number attribute : graph_.left(dependency))
+        need(held_of_class(step.schema, attribute));
     } else if (step.node == kNone) {
       for (number attribute : rules_.key(step.cause)) need(attribute);
     } else {

@@ -7,7 +7,9 @@
 // context; a traced step of such a link names both.
 //
 // What it costs: a look per name of the right side (per pair of names of a
-// left side of at most kContextLeft names, for the contexts); a way along
+// left side of at most kContextLeft names, for the contexts), and for the
+// schemas that hold it, a lookup per name of the left side, within a budget
+// in proportion to the test's sides; a way along
 // links its length; per name that joins Z, its links and contexts, and once
 // per context that Z comes to hold, the names of its classes.
 #include <algorithm>
@@ -21,8 +23,9 @@ void preservation_test::make_classes() {
 
 // True when every name of the right side not yet derived is in the class of
 // a name of the left side, or in its class under other names of the left
-// side, or a schema rule gives it from those classes: Z takes in those
-// classes whole.
+// side, or a schema rule gives it from those classes, or a schema holds it
+// and a name of the class of each name of the left side: Z takes in those
+// classes whole, and that schema's closure reaches the left side.
 bool preservation_test::within_classes(std::span<const number> left) {
   const bool classes = classes_ && classes_->any();
   const bool contexts =
@@ -37,18 +40,20 @@ bool preservation_test::within_classes(std::span<const number> left) {
   size_t budget = 4 * (left.size() + wanted_.size()) + 64;
   return std::all_of(
       wanted_.members().begin(), wanted_.members().end(), [&](number a) {
-        number rule;
-        return within_classes(left, a, budget, rule);
+        number rule, through;
+        return within_classes(left, a, budget, rule, through);
       });
 }
 
 // True when attribute is in the class of a name of left, or in its class
-// under other names of left (rule is then kNone), or rule, a schema rule,
-// gives it from names of those classes. Asks the rules within budget.
+// under other names of left (rule and through are then kNone), or rule, a
+// schema rule, gives it from names of those classes, or schema through
+// holds it and a name of the class of each name of left. Asks the rules
+// and the schemas within budget.
 bool preservation_test::within_classes(std::span<const number> left,
                                        number attribute, size_t& budget,
-                                       number& rule) {
-  rule = kNone;
+                                       number& rule, number& through) {
+  rule = through = kNone;
   const bool classes = classes_->any();
   if (classes && left_classes_.marked(classes_->class_of(attribute)))
     return true;
@@ -56,8 +61,40 @@ bool preservation_test::within_classes(std::span<const number> left,
   if (contexts_->any() && left.size() <= kContextLeft &&
       in_context_class(left, attribute, c, from))
     return true;
-  if (classes) rule = given_within_classes(attribute, budget);
-  return rule != kNone;
+  if (!classes) return false;
+  rule = given_within_classes(attribute, budget);
+  if (rule == kNone)
+    through = holding_the_left_classes(left, attribute, budget);
+  return rule != kNone || through != kNone;
+}
+
+// A schema that holds attribute, a name of the right side, and a name of
+// the class of each name of left, or kNone: Z takes in those classes, so
+// the schema's part holds a name of each, whose closure reaches that name
+// of left; the closure then holds the left side, and the dependency under
+// test gives attribute. In a ring of schemas whose names one cycle joins,
+// it decides at once what the closures would find by walking the cycle.
+// Looks at no more than budget names of left, and takes them off it.
+number preservation_test::holding_the_left_classes(
+    std::span<const number> left, number attribute, size_t& budget) {
+  for (number s : graph_.containing(attribute)) {
+    if (left.size() > budget) return kNone;
+    budget -= left.size();
+    work_.dependencies += left.size();
+    if (std::all_of(left.begin(), left.end(), [&](number a) {
+          return held_of_class(s, a) != kNone;
+        }))
+      return s;
+  }
+  return kNone;
+}
+
+// A name that schema s holds of the class of attribute: attribute itself,
+// or kNone.
+number preservation_test::held_of_class(number s, number attribute) const {
+  if (graph_.holds(s, attribute)) return attribute;
+  return classes_->links(attribute).empty() ? kNone
+                                            : classes_->member_in(s, attribute);
 }
 
 // A schema rule that gives attribute from names of the classes of the left
@@ -122,8 +159,16 @@ void preservation_test::derive_along_links(std::span<const number> left) {
   size_t budget = SIZE_MAX;
   for (number attribute : wanted_.members()) {
     if (derived_.contains(attribute)) continue;
-    number cause;
-    within_classes(left, attribute, budget, cause);
+    number cause, through;
+    within_classes(left, attribute, budget, cause, through);
+    if (through != kNone) {
+      for (number a : left) {
+        const number held = held_of_class(through, a);
+        if (!derived_.contains(held)) derive_along_a_path(left, held);
+      }
+      derive(attribute, {through, attribute, kThroughLeft, kNone});
+      continue;
+    }
     if (cause == kNone) {
       derive_along_a_path(left, attribute);
       continue;

@@ -13,7 +13,10 @@
 //     classes of its left side needs no more; nor, without a trace, one
 //     whose right side lies in a class under a name of its left side
 //     (contexts.h), such as a cycle c,x1->x2, c,x2->x3, ... whose every
-//     schema holds c. A traced test whose left side lies in the last lost
+//     schema holds c; nor one whose every other name of the right side a
+//     schema holds with a name of the class of each name of the left side:
+//     that schema's closure reaches the left side, and the dependency
+//     itself gives the name, as in a cycle that goes round wide schemas. A traced test whose left side lies in the last lost
 //     derived set, and whose names and their classes hold the left side
 //     that set came from, derives that same set: it is lost with it, and
 //     the dependencies that all lose one cycle are explained without

@@ -67,6 +67,10 @@ class preservation_test {
     number under = kNone;  // linked: the context the link is under, if any
   };
   static constexpr number kLinked = kNone - 1;
+  // node when the schema holds a name of the class of each name of the
+  // left side: its closure reaches the left side, and the dependency under
+  // test gives the name.
+  static constexpr number kThroughLeft = kNone - 2;
 
   // Tests dependency. With a trace, records in order each name that joins
   // the derived set and how, uses no rule that stands for a derivation of
@@ -164,12 +168,15 @@ class preservation_test {
   void make_classes();
   bool within_classes(std::span<const number> left);
   bool within_classes(std::span<const number> left, number attribute,
-                      size_t& budget, number& rule);
+                      size_t& budget, number& rule, number& through);
   bool in_context_class(std::span<const number> left, number attribute,
                         number& c, number& from);
   void derive_along_links(std::span<const number> left);
   void derive_along_a_path(std::span<const number> left, number attribute);
   number given_within_classes(number attribute, size_t& budget);
+  number holding_the_left_classes(std::span<const number> left,
+                                  number attribute, size_t& budget);
+  number held_of_class(number s, number attribute) const;
   bool follow_links(number attribute);
   bool follow_any_links(number attribute);
   bool follow_links_under(number context, number attribute);

@@ -88,6 +88,39 @@ std::string wide_cycle(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// Five wide schemas in a ring, each sharing a link name z_r with the next,
+// and a cycle v_0 -> v_1 -> ... -> v_0 whose names go round the ring two
+// schemas at a step: v_i -> v_i+1,x_i, where x_i lies with v_i+1, and
+// z_r -> the first v of schema r. Every closure of a part reaches the
+// whole cycle, and the right side of each test lies two schemas away from
+// its left side. The lost input holds one x in a schema of its own.
+std::string ring_of_schemas(int n, bool lost, unsigned seed) {
+  constexpr int kSchemas = 5, kStep = 2;
+  const int names = std::max(kSchemas + 1, n);
+  std::vector<std::string> ring(kSchemas);
+  std::vector<int> first(kSchemas, -1);
+  for (int r = 0; r < kSchemas; ++r)
+    ring[r] = name("z", (r + kSchemas - 1) % kSchemas) + "," + name("z", r);
+  input in;
+  for (int i = 0; i < names; ++i) {
+    const int r = i * kStep % kSchemas;
+    ring[r] += "," + name("v", i);
+    if (first[r] < 0) first[r] = i;
+    if (lost && i == names / 2)
+      in.schema(name("x", i) + ",lost");
+    else
+      ring[(i + 1) * kStep % kSchemas] += "," + name("x", i);
+  }
+  for (const std::string& line : ring) in.schema(line);
+  for (int i = 0; i + 1 < names; ++i)
+    in.dependency(name("v", i), name("v", i + 1) + "," + name("x", i));
+  in.dependency(name("v", names - 1),
+                "v0," + name("x", names - 1) + "," + run_of("z", 0, kSchemas - 1));
+  for (int r = 0; r < kSchemas; ++r)
+    in.dependency(name("z", r), name("v", first[r]));
+  return in.text(seed);
+}
+
 // A wide schema of a cycle x_0 -> x_1 -> ... -> x_0 whose dependencies
 // x_i -> x_i+1,- also ask for a name that only {x_0, -} holds. The lost
 // input has no such schema: every dependency is lost, each deriving the

@@ -601,6 +601,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        gated_cycle, 100'000, false},
       {"gated chain", "steps that each walk an unheld chain of two-name links",
        gated_chain, 100'000, false},
+      {"ring of schemas", "a cycle that goes round a ring of wide schemas",
+       ring_of_schemas, 100'000},
       {"dense pool", "one-byte names whose every pair closes the pool",
        dense_pool, 100'000, false},
       {"rare right", "a dense pool whose right sides few schemas hold",

@@ -335,7 +335,19 @@ TEST(Keep, AgreesWithTheDefinitionOnSmallCases) {
         // (a->b,c reaches c in {a,c}), a name no schema holds that leads
         // on (x), a left side that no schema holds (b,q).
         "a,b\na,c\n\na->b,c\n", "a,b\na,c\n\na->b,x\nx->c\nb,a->c\n",
-        "a,b\na,q\na,c\n\na->b\nb->q\nb,q->c\nq,a->c\n"}) {
+        "a,b\na,q\na,c\n\na->b\nb->q\nb,q->c\nq,a->c\n",
+        // a, b, c derive each other, linked in {a,b} and {b,c,y,q,w}: that
+        // schema holds y and names of the class of a, so its closure
+        // reaches a, and a->b,y gives y. With q beside a, the schema must
+        // hold q too: it does in the first, not in the second, where
+        // a,q->w is lost; in the third, q is held by no schema at all.
+        "a,b\nb,c,y,q,w\n\na->b,y\nb->c\nc->a\na,q->w\n",
+        "a,b\nb,c,y,w\nq,k\n\na->b,y\nb->c\nc->a\na,q->w\n",
+        "a,b\nb,c,w\n\na->b\nb->c\nc->a\na,q->w\n",
+        // A ring: the class runs through three schemas by the names they
+        // share, and y lies in the schema two links away from a.
+        "z1,a,x\nz1,z2,b\nz2,c,y\n\na->b,x,y\nb->c,z1\nc->a,z2\n"
+        "z1->a\nz2->c\n"}) {
     expect_explained(input);
     SCOPED_TRACE(input);
     expect_in_line_order(input);  // as the run keeps them
