@@ -156,12 +156,23 @@ derivation_steps derivations::needed_steps(std::span<const number> left,
   }
   if (exhausted() || !holds_all(derived_, right)) return {};
 
-  // Tries to drop each step once, in order (drop_steps). When the trials'
-  // bound left steps untried and few steps are kept, they are tried again:
-  // a shown derivation of up to kAllTried steps has every step needed.
-  std::vector<size_t> kept(places.size());  // steps of all, by their index
-  for (size_t i = 0; i < kept.size(); ++i) kept[i] = i;
+  // A step that adds nothing once the steps before it are replayed whole
+  // goes at once: a traced step can come after one of its schema whose
+  // closure, replayed, gave its names. Then each step is tried once, in
+  // order (drop_steps). When the trials' bound left steps untried and few
+  // steps are kept, they are tried again: a shown derivation of up to
+  // kAllTried steps has every step needed.
+  std::vector<size_t> kept;  // steps of all, by their index
   bool dropped = false;
+  for (size_t j = 0, kept_sizes = 0; j < places.size(); ++j) {
+    if (all.ends[j] == (j == 0 ? 0 : all.ends[j - 1])) {
+      dropped = true;
+      continue;
+    }
+    kept.push_back(j);
+    sizes[kept_sizes++] = sizes[j];
+  }
+  sizes.resize(kept.size());
   if (!drop_steps(all, left, right, kept, sizes, dropped) &&
       kept.size() <= kAllTried)
     drop_steps(all, left, right, kept, sizes, dropped);

@@ -73,19 +73,31 @@ std::string shuffled_input(const decomposition& d, const dependency_map& map,
 
 // Tests input as the run does, in the order of its lines: the verdict, and
 // each dependency's outcome in the explanation, against the passes of the
-// textbook test.
+// textbook test, and each report with the checker written from the
+// definition.
 void expect_in_line_order(const std::string& input) {
   decomposition d;
   dependency_map map;
   ASSERT_TRUE(read_input(input, d, map));
   const ::input in = read_input_text(input, "in");
+  // The place in d of each schema of the model, which keeps the lines'
+  // order.
+  std::vector<size_t> place_in_d;
+  for (size_t p = 0; p < in.model.schemas.size(); ++p)
+    place_in_d.push_back(static_cast<size_t>(std::distance(
+        d.begin(), d.find(schema_of(in.model, in.model.schemas[p])))));
   bool preserved = true;
-  explain(in.model, {}, [&](size_t place, const dependency_report& report) {
+  explain(in.model, {}, [&](size_t place, dependency_report report) {
     const schema left = schema_of(in.model, in.model.left[place]);
     const schema right = schema_of(in.model, in.model.right[place]);
     const bool kept = derived_by_passes(d, map, left).contains(right);
     preserved = preserved && kept;
     EXPECT_EQ(report.how != dependency_report::outcome::lost, kept)
+        << render(left) << "->" << render(right);
+    report.place = place_in_d[report.place];
+    for (dependency_report::step& step : report.steps)
+      step.place = place_in_d[step.place];
+    EXPECT_EQ(explanation_fault(d, map, left, right, report), "")
         << render(left) << "->" << render(right);
   });
   EXPECT_EQ(preserves(in.model), preserved);

@@ -171,6 +171,27 @@ TEST(Explanation, EachLostDependencyShrinksItsSchemaWithWorkOfItsOwn) {
 // An explanation stays short whatever the input: a long cited line shows
 // its start, a long list its first names, a long derivation its first and
 // last steps, each saying how much is left out.
+// a12->b,a0 is traced along the chain's links to a0, and b then from
+// {a1,a2,b}, which the trace passed on its way: replayed whole, that
+// earlier step gives b, and the later one, which would add nothing, is not
+// shown, though the 13 steps outrun the trials of each step.
+TEST(Explanation, ShowsNoStepThatAddsNothing) {
+  std::string schemas, dependencies;
+  for (int i = 0; i < 12; ++i) {
+    const std::string a = "a" + std::to_string(i),
+                      next = "a" + std::to_string(i + 1);
+    schemas += a + "," + next + (i == 1 ? ",b\n" : "\n");
+    dependencies += a + "->" + next + "\n";
+  }
+  const std::string text =
+      explained(schemas + "\n" + dependencies + "a12->b,a0\n",
+                explanation_format::text);
+  EXPECT_NE(text.find("a12->b,a0\n  preserved: derived in 12 steps\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("adds {}"), std::string::npos) << text;
+}
+
 TEST(Explanation, LongPiecesAreCut) {
   std::string schemas = "b", dependencies = "c0,z->c300\nb->a1\nc0,a1->zz\n";
   for (int i = 1; i < 300; ++i) schemas += ",a" + std::to_string(i);
