@@ -73,6 +73,7 @@ void closure::look_at(number dependency, number place) {
 void closure::apply(number dependency) {
   applied_.mark(dependency);
   applied_list_[applied_count_++] = dependency;
+  work_.names += dependencies_.right[dependency].size();
   for (number attribute : dependencies_.right[dependency])
     reached_.insert(attribute);
 }
@@ -131,6 +132,7 @@ bool closure_nodes::went_on_below(number n, number owner,
 
 bool closure_nodes::reach(number n, number attribute, number cause,
                           bool remember) {
+  ++nodes_[n].offered;
   const bool processed = dependencies_.on_left[attribute];
   if (!processed && !remember) return !reached(n, attribute);
   for (number up = nodes_[n].parent; up != kNone; up = nodes_[up].parent)

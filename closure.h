@@ -191,6 +191,10 @@ class closure_nodes {
   bool pending(number node) const { return nodes_[node].first_event != kNone; }
   // How many names node has reached and kept to process.
   number names(number node) const { return nodes_[node].names; }
+  // How many times node was offered a name, kept or not: what its closure
+  // cost, where a dependency with a long right side reaches many names that
+  // start nothing.
+  number offered(number node) const { return nodes_[node].offered; }
 
   // Processes the next name that node reached: looks at the dependencies
   // whose first name it is among those that starting(attribute) gives, a
@@ -214,6 +218,7 @@ class closure_nodes {
     number parent;
     number first_event = kNone, last_event = kNone;  // names to process
     number names = 0;
+    number offered = 0;  // names reached, kept or not, and again
   };
   struct event {
     number attribute, next;
@@ -259,6 +264,7 @@ void closure_nodes::process_next(number n, Starting starting, Reached reached) {
   const auto run = [&](number dependency, number place, bool waited) {
     ++work_.dependencies;
     if (!advance(n, dependency, place, waited)) return true;
+    work_.names += dependencies_.right[dependency].size();
     for (number r : dependencies_.right[dependency])
       if (!reached(r, dependency)) return false;
     return true;

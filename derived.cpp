@@ -97,7 +97,9 @@ bool derivations::holds_all(const stamped_set& set,
 // the kept steps before step i derive. The trial replays the steps after i
 // from there; once it derives as much as the sequence with step i did, the
 // rest goes as before. A step that alone adds a name of the right side
-// that no later step's schema holds is kept without a trial. Once the work
+// that no later step's schema holds is kept without a trial. Once the
+// trials' bound is spent, the steps left are kept untried, but a step that
+// adds nothing, as one after a dropped step can, still goes. Once the work
 // runs out, steps cut short add less, so that every step is kept. True
 // when every kept step was tried.
 bool derivations::drop_steps(const derivation_steps& all,
@@ -109,12 +111,13 @@ bool derivations::drop_steps(const derivation_steps& all,
   derived_.clear();
   for (number attribute : left) derived_.insert(attribute);
   size_t budget = kTrialSteps + kept.size() / 2;
+  bool tried_all = true;
   for (size_t i = 0; i < kept.size();) {
     const size_t after = kept.size() - i - 1;
     bool droppable = sizes[i] == derived_.size();  // it adds nothing now
     trial_sizes.clear();
-    if (!droppable && !alone_adds_right(all, kept, i, right)) {
-      if (budget < after) return false;  // the steps left are kept untried
+    if (!droppable && budget < after) tried_all = false;  // kept untried
+    if (!droppable && tried_all && !alone_adds_right(all, kept, i, right)) {
       budget -= after;
       trial_.clear();
       for (number attribute : derived_.members()) trial_.insert(attribute);
@@ -135,7 +138,7 @@ bool derivations::drop_steps(const derivation_steps& all,
       ++i;
     }
   }
-  return true;
+  return tried_all;
 }
 
 derivation_steps derivations::needed_steps(std::span<const number> left,

@@ -148,7 +148,7 @@ bool preservation_test::unfinished(number n, number s) const {
   if (!x.complete || x.collected || node_of_[s] != n || missing_[s] == 0)
     return false;
   const number parent = nodes_->parent(n);
-  const size_t own = nodes_->names(n), walk = graph_.members(s).size();
+  const size_t own = nodes_->offered(n), walk = graph_.members(s).size();
   if (x.slots > 1) return walk < own;
   // One schema's own node: not while others go on from it.
   if (x.schema != s || x.shared || x.residents != 1) return false;

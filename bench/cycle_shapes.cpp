@@ -121,6 +121,34 @@ std::string ring_of_schemas(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// Decoys {a_j, e, u} that hold every test's right side e: the rules put u
+// and every a_j in each derived set, and the closure of {a_j, u} reaches
+// c0, whose one dependency gives a wide right side, but never e, which
+// needs q. Each test x_i,q -> e is derived by {x_i, Q, k, e}, listed after
+// the decoys. The lost input leaves out the last test's own schema.
+std::string decoys(int n, bool lost, unsigned seed) {
+  const int tests = std::max(2, n / 3), pads = std::max(2, n / 3),
+            right = std::max(2, n);
+  input in;
+  in.schema("q,Q,k");
+  in.schema("Q,u," + run_of("a", 0, pads - 1));
+  in.schema("u,h");
+  in.schema("h,c0," + run_of("a", 0, pads - 1));
+  in.schema(run_of("c", 0, right));
+  for (int j = 0; j < pads; ++j) in.schema(name("a", j) + ",e,u");
+  for (int i = 0; i < tests; ++i)
+    if (!lost || i + 1 < tests) in.schema(name("x", i) + ",Q,k,e");
+  in.dependency("q", "Q,k");
+  in.dependency("Q,k", "q");
+  in.dependency("Q", run_of("a", 0, pads - 1) + ",u");
+  in.dependency("u", "h");
+  for (int j = 0; j < pads; ++j) in.dependency(name("a", j) + ",h", "c0");
+  in.dependency("c0", run_of("c", 1, right));
+  for (int i = 0; i < tests; ++i)
+    in.dependency_in_order(name("x", i) + ",q", "e");
+  return in.text(seed);
+}
+
 // A wide schema of a cycle x_0 -> x_1 -> ... -> x_0 whose dependencies
 // x_i -> x_i+1,- also ask for a name that only {x_0, -} holds. The lost
 // input has no such schema: every dependency is lost, each deriving the

@@ -158,6 +158,41 @@ TEST(Repairs, HoldOnHostileShapes) {
       }
 }
 
+// A chain a -> c1 -> ... -> c12 held link by link, between a step {a,u},
+// which the first trial drops, and a step {u,v}, which adds v only after
+// u: the chain's trials spend the bound before {u,v} comes, but as it adds
+// nothing once {a,u} is gone, it goes too.
+TEST(Repairs, AStepThatAddsNothingGoesAfterTheTrials) {
+  std::string schemas = "a,u\nu,v\n", dependencies = "a->u\nu->v\n";
+  for (int i = 1; i <= 12; ++i) {
+    const std::string from = i == 1 ? "a" : "c" + std::to_string(i - 1);
+    schemas += from + ",c" + std::to_string(i) + "\n";
+    dependencies += from + "->c" + std::to_string(i) + "\n";
+  }
+  decomposition d;
+  dependency_map map;
+  ASSERT_TRUE(read_input(schemas + "\n" + dependencies, d, map));
+  const numbered_input model = number_input(d, map);
+  const auto place_of = [&](const std::string& one, const std::string& two) {
+    size_t s = 0;
+    while (schema_of(model, model.schemas[s]) != schema(one + "," + two)) ++s;
+    return s;
+  };
+  std::vector<size_t> places = {place_of("a", "u")};
+  for (int i = 1; i <= 12; ++i)
+    places.push_back(place_of(i == 1 ? "a" : "c" + std::to_string(i - 1),
+                              "c" + std::to_string(i)));
+  places.push_back(place_of("u", "v"));
+  number a, c12;
+  ASSERT_TRUE(model.names.find("a", a) && model.names.find("c12", c12));
+  const number left[] = {a}, right[] = {c12};
+  derivations with(model);
+  const derivation_steps shown = with.needed_steps(left, right, places);
+  for (size_t i = 0, first = 0; i < shown.size(); first = shown.ends[i++])
+    EXPECT_LT(first, shown.ends[i]) << "step " << i << " adds nothing";
+  EXPECT_EQ(shown.size(), 12u);
+}
+
 // A chain a -> c1 -> ... -> c9, held link by link, and side steps that add
 // names a gives and nothing needs: the first four spend most trials, and the
 // fifth, among the chain's steps, is left untried. With ten steps kept, all
