@@ -158,6 +158,16 @@ TEST(Repairs, HoldOnHostileShapes) {
       }
 }
 
+// The place in model of the schema of the two names one and two.
+size_t place_of(const numbered_input& model, const std::string& one,
+                const std::string& two) {
+  size_t s = 0;
+  while (s < model.schemas.size() &&
+         schema_of(model, model.schemas[s]) != schema(one + "," + two))
+    ++s;
+  return s;
+}
+
 // A chain a -> c1 -> ... -> c12 held link by link, between a step {a,u},
 // which the first trial drops, and a step {u,v}, which adds v only after
 // u: the chain's trials spend the bound before {u,v} comes, but as it adds
@@ -173,16 +183,12 @@ TEST(Repairs, AStepThatAddsNothingGoesAfterTheTrials) {
   dependency_map map;
   ASSERT_TRUE(read_input(schemas + "\n" + dependencies, d, map));
   const numbered_input model = number_input(d, map);
-  const auto place_of = [&](const std::string& one, const std::string& two) {
-    size_t s = 0;
-    while (schema_of(model, model.schemas[s]) != schema(one + "," + two)) ++s;
-    return s;
-  };
-  std::vector<size_t> places = {place_of("a", "u")};
+  std::vector<size_t> places = {place_of(model, "a", "u")};
   for (int i = 1; i <= 12; ++i)
-    places.push_back(place_of(i == 1 ? "a" : "c" + std::to_string(i - 1),
+    places.push_back(place_of(model,
+                              i == 1 ? "a" : "c" + std::to_string(i - 1),
                               "c" + std::to_string(i)));
-  places.push_back(place_of("u", "v"));
+  places.push_back(place_of(model, "u", "v"));
   number a, c12;
   ASSERT_TRUE(model.names.find("a", a) && model.names.find("c12", c12));
   const number left[] = {a}, right[] = {c12};
@@ -210,19 +216,13 @@ TEST(Repairs, ShortDerivationsHaveEveryStepTried) {
   dependency_map map;
   ASSERT_TRUE(read_input(schemas + "\n" + dependencies, d, map));
   const numbered_input model = number_input(d, map);
-  const auto place_of = [&](const std::string& one, const std::string& two) {
-    size_t s = 0;
-    while (s < model.schemas.size() &&
-           schema_of(model, model.schemas[s]) != schema(one + "," + two))
-      ++s;
-    return s;
-  };
   std::vector<size_t> places;
   for (const char* x : {"x1", "x2", "x3", "x4"})
-    places.push_back(place_of("a", x));
+    places.push_back(place_of(model, "a", x));
   for (int i = 1; i <= 9; ++i) {
-    if (i == 7) places.push_back(place_of("a", "x5"));
-    places.push_back(place_of(i == 1 ? "a" : "c" + std::to_string(i - 1),
+    if (i == 7) places.push_back(place_of(model, "a", "x5"));
+    places.push_back(place_of(model,
+                              i == 1 ? "a" : "c" + std::to_string(i - 1),
                               "c" + std::to_string(i)));
   }
   number a, c9;
