@@ -167,13 +167,13 @@ derivation_steps derivations::needed_steps(std::span<const number> left,
   // kAllTried steps has every step needed.
   std::vector<size_t> kept;  // steps of all, by their index
   bool dropped = false;
-  for (size_t j = 0, kept_sizes = 0; j < places.size(); ++j) {
+  for (size_t j = 0; j < places.size(); ++j) {
     if (all.ends[j] == (j == 0 ? 0 : all.ends[j - 1])) {
       dropped = true;
       continue;
     }
+    sizes[kept.size()] = sizes[j];
     kept.push_back(j);
-    sizes[kept_sizes++] = sizes[j];
   }
   sizes.resize(kept.size());
   if (!drop_steps(all, left, right, kept, sizes, dropped) &&

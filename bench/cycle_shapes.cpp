@@ -114,8 +114,8 @@ std::string ring_of_schemas(int n, bool lost, unsigned seed) {
   for (const std::string& line : ring) in.schema(line);
   for (int i = 0; i + 1 < names; ++i)
     in.dependency(name("v", i), name("v", i + 1) + "," + name("x", i));
-  in.dependency(name("v", names - 1),
-                "v0," + name("x", names - 1) + "," + run_of("z", 0, kSchemas - 1));
+  in.dependency(name("v", names - 1), "v0," + name("x", names - 1) + "," +
+                                          run_of("z", 0, kSchemas - 1));
   for (int r = 0; r < kSchemas; ++r)
     in.dependency(name("z", r), name("v", first[r]));
   return in.text(seed);

@@ -168,9 +168,6 @@ TEST(Explanation, EachLostDependencyShrinksItsSchemaWithWorkOfItsOwn) {
             std::string::npos);
 }
 
-// An explanation stays short whatever the input: a long cited line shows
-// its start, a long list its first names, a long derivation its first and
-// last steps, each saying how much is left out.
 // a12->b,a0 is traced along the chain's links to a0, and b then from
 // {a1,a2,b}, which the trace passed on its way: replayed whole, that
 // earlier step gives b, and the later one, which would add nothing, is not
@@ -192,6 +189,9 @@ TEST(Explanation, ShowsNoStepThatAddsNothing) {
   EXPECT_EQ(text.find("adds {}"), std::string::npos) << text;
 }
 
+// An explanation stays short whatever the input: a long cited line shows
+// its start, a long list its first names, a long derivation its first and
+// last steps, each saying how much is left out.
 TEST(Explanation, LongPiecesAreCut) {
   std::string schemas = "b", dependencies = "c0,z->c300\nb->a1\nc0,a1->zz\n";
   for (int i = 1; i < 300; ++i) schemas += ",a" + std::to_string(i);
