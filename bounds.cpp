@@ -57,10 +57,16 @@ bool bounds::take(std::span<const number> start) {
 // dependencies do.
 void bounds::keep_start(std::span<const number> start) {
   if (start.empty() || kept_names_ + start.size() > name_limit_) return;
+  // The rarest name first, where the start waits until it is reached; the
+  // others in any order, as a walk looks at each at most once per closure.
+  // A linear pick, not a sort: a start can be as wide as the pool.
   order_.assign(start.begin(), start.end());
-  std::sort(order_.begin(), order_.end(), [&](number a, number b) {
-    return held_by_[a] < held_by_[b] || (held_by_[a] == held_by_[b] && a < b);
-  });
+  std::iter_swap(order_.begin(),
+                 std::min_element(order_.begin(), order_.end(),
+                                  [&](number a, number b) {
+                                    return held_by_[a] < held_by_[b] ||
+                                           (held_by_[a] == held_by_[b] && a < b);
+                                  }));
   const number id = static_cast<number>(names_.size());
   names_.add_row(order_);
   kept_names_ += order_.size();
