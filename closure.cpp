@@ -32,6 +32,7 @@ void closure::begin(std::span<const number> start) {
   waiting_.clear();
   waits_.clear();
   applied_count_ = 0;
+  applied_size_ = 0;
   ++work_.closures;
   started_.clear();
   for (number attribute : start) {
@@ -73,6 +74,8 @@ void closure::look_at(number dependency, number place) {
 void closure::apply(number dependency) {
   applied_.mark(dependency);
   applied_list_[applied_count_++] = dependency;
+  applied_size_ += 1 + dependencies_.left[dependency].size() +
+                   dependencies_.right[dependency].size();
   work_.names += dependencies_.right[dependency].size();
   for (number attribute : dependencies_.right[dependency])
     reached_.insert(attribute);

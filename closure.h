@@ -71,6 +71,8 @@ class closure {
 
   const stamped_set& reached() const { return reached_; }
   bool applied(number dependency) const { return applied_.marked(dependency); }
+  // The size of the dependencies applied: one for each, and its names.
+  size_t applied_size() const { return applied_size_; }
 
   // The dependencies applied before any name beyond start was processed:
   // among them, every dependency whose left side lies in start.
@@ -94,7 +96,7 @@ class closure {
   std::vector<std::pair<number, number>> waits_;  // dependency, next
   // In the order they applied: room for each dependency once.
   std::vector<number> applied_list_;
-  size_t applied_count_ = 0;
+  size_t applied_count_ = 0, applied_size_ = 0;
   size_t at_start_ = 0;
   marks started_;                 // the start of the last closure
   size_t start_size_ = SIZE_MAX;  // none yet

@@ -145,7 +145,9 @@ void preservation_test::split_reached(number s, number n) {
 // them does.
 bool preservation_test::unfinished(number n, number s) const {
   const node_info& x = info_[n];
-  if (!x.complete || x.collected || node_of_[s] != n || missing_[s] == 0)
+  // A narrowed closure may leave out what the schema reaches.
+  if (narrowed_ || !x.complete || x.collected || node_of_[s] != n ||
+      missing_[s] == 0)
     return false;
   const number parent = nodes_->parent(n);
   const size_t own = nodes_->offered(n), walk = graph_.members(s).size();

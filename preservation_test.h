@@ -30,6 +30,7 @@
 #include "graph.h"
 #include "part_tree.h"
 #include "preservation.h"
+#include "relevance.h"
 #include "rules.h"
 #include "scratch.h"
 
@@ -124,8 +125,10 @@ class preservation_test {
   };
 
   // preservation_test.cpp: the flow of a test.
-  result decide(number dependency, std::vector<joined>* trace, bool ask_first);
+  result decide(number dependency, std::vector<joined>* trace, bool ask_first,
+                bool narrow = true);
   bool untested_applied();
+  bool narrows();
   result verified(number dependency);
   void start_closures();
   void derive_only(std::span<const number> left);
@@ -141,15 +144,23 @@ class preservation_test {
   bool fire(number rule);
   bool grow_for_the_right_side();
   bool grow_from_the_bound();
+  bool grow_to_the_end();
+
+  // part_closures.cpp: the closures of the schemas' parts.
   void start_schemas(number first);
   void look_at(number s);
   void useful_part(number s, std::vector<number>& part) const;
   void list_residents(number first);
   void seed(number n);
-  bool grow_to_the_end();
   void close(number n);
   void run(number n);
   bool alive(number n) const;
+  // The dependencies starting with attribute that closures follow in this
+  // test: those the bound applied, and when narrowed, only the relevant.
+  std::span<const number> followed(number attribute) {
+    return narrowed_ ? relevant_->starting(followed_, attribute)
+                     : followed_.starting(attribute);
+  }
   void collect();
   void note_state() {
     work_.peak_state = std::max<uint64_t>(work_.peak_state, nodes_->state());
@@ -206,6 +217,11 @@ class preservation_test {
   std::optional<bounds> bound_;
   std::optional<closure_nodes> nodes_;
   followed_dependencies followed_;  // what C applied, by first name
+  // The names that can lead to the right side (relevance.h), made with the
+  // closures; narrowed_ when this test's closures follow only theirs.
+  std::optional<relevant_names> relevant_;
+  bool narrowed_ = false;
+  uint64_t work_at_start_ = 0;  // work_.total() when the test began
   rule_base rules_;
   std::optional<name_classes> classes_;      // made with the closures
   std::optional<context_classes> contexts_;  // and these with them

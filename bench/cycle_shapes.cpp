@@ -3,6 +3,7 @@
 // names, chains that pads start from a hub, from many starts or enter
 // anywhere, and pools that the bound reaches wide.
 #include <algorithm>
+#include <cmath>
 #include <numeric>
 #include <random>
 
@@ -68,6 +69,36 @@ std::string ping_pong(int n, bool lost, unsigned seed) {
   const std::string goal = name("s", rounds) + (lost ? ",lost" : "");
   for (int j = 0; j < rounds; ++j)
     in.dependency_in_order("U,V," + name("s", j), goal);
+  return in.text(seed);
+}
+
+// Decoys {a_j, e, x_0..x_t} that hold every test's right side e and every
+// test's own name: each test x_i,q -> e gives each decoy a part {a_j, x_i}
+// of its own, whose closure runs x_i -> h, a_j,h -> c0 and the wide right
+// side of c0, but never reaches e, which needs q. Each test is derived by
+// {x_i, Q, k, e, h}, listed after the decoys; the lost input leaves out the
+// last test's own schema.
+std::string named_decoys(int n, bool lost, unsigned seed) {
+  const int right = std::max(2, n),
+            tests = std::max(2, static_cast<int>(std::sqrt(n)));
+  const std::string all = run_of("x", 0, tests - 1),
+                    pads = run_of("a", 0, tests - 1);
+  input in;
+  in.schema("q,Q,k");
+  in.schema("Q," + pads);
+  in.schema("h,c0," + pads);
+  in.schema(run_of("c", 0, right));
+  for (int j = 0; j < tests; ++j) in.schema(name("a", j) + ",e," + all);
+  for (int i = 0; i < tests; ++i)
+    if (!lost || i + 1 < tests) in.schema(name("x", i) + ",Q,k,e,h");
+  in.dependency("q", "Q,k");
+  in.dependency("Q,k", "q");
+  in.dependency("Q", pads);
+  for (int i = 0; i < tests; ++i) in.dependency(name("x", i), "h");
+  for (int j = 0; j < tests; ++j) in.dependency(name("a", j) + ",h", "c0");
+  in.dependency("c0", run_of("c", 1, right));
+  for (int i = 0; i < tests; ++i)
+    in.dependency_in_order(name("x", i) + ",q", "e");
   return in.text(seed);
 }
 

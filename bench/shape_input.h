@@ -105,6 +105,7 @@ std::string ping_pong(int n, bool lost, unsigned seed);
 std::string wide_cycle(int n, bool lost, unsigned seed);
 std::string ring_of_schemas(int n, bool lost, unsigned seed);
 std::string decoys(int n, bool lost, unsigned seed);
+std::string named_decoys(int n, bool lost, unsigned seed);
 std::string lost_around_a_cycle(int n, bool lost, unsigned seed);
 std::string chain_to_a_tag(int n, bool lost, unsigned seed);
 std::string cycle_under_a_name(int n, bool lost, unsigned seed);

@@ -605,6 +605,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        ring_of_schemas, 100'000},
       {"decoys", "schemas that hold the right side, whose closures run wide",
        decoys, 100'000},
+      {"named decoys", "decoys that also hold every test's own name",
+       named_decoys, 100'000},
       {"dense pool", "one-byte names whose every pair closes the pool",
        dense_pool, 100'000, false},
       {"rare right", "a dense pool whose right sides few schemas hold",

@@ -1,4 +1,5 @@
-// The bound of a test, shared by tests whose bounds are the same set.
+// The bound of a test, shared by tests whose bounds are the same set, and
+// the names relevant to a test's right side.
 #include "bounds.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 
 #include "graph.h"
 #include "reading.h"
+#include "relevance.h"
 
 namespace {
 
@@ -86,6 +88,90 @@ TEST(Bounds, PairsOfAPoolShareItsClosure) {
       EXPECT_FALSE(shared.take(std::vector<number>{i, j}));
   // A closure of the pool for each costs `first`.
   EXPECT_LT(work.total() - first, pairs * first / 4);
+}
+
+// Dependencies over one-letter names, 'a' the first, each "left>right".
+watched_dependencies lettered(const std::vector<std::string>& lines) {
+  table left, right;
+  const auto numbers = [](const std::string& text) {
+    std::vector<number> row;
+    for (char c : text) row.push_back(static_cast<number>(c - 'a'));
+    return row;
+  };
+  for (const std::string& line : lines) {
+    const size_t arrow = line.find('>');
+    left.add_row(numbers(line.substr(0, arrow)));
+    right.add_row(numbers(line.substr(arrow + 1)));
+  }
+  return watched_dependencies::make(left, right, 26,
+                                    std::vector<number>(26, 0));
+}
+
+const std::vector<std::string> kLettered = {"x>a", "x>b", "ab>c", "c>d",
+                                            "y>x", "e>c", "d>y", "x>f"};
+
+// The dependencies of kLettered relevant to the names wanted, in its order;
+// or "none" when find() gives up within budget.
+std::vector<std::string> relevant(const std::string& wanted, size_t budget) {
+  const watched_dependencies dependencies = lettered(kLettered);
+  work_count work;
+  relevant_names names(dependencies, 26, work);
+  std::vector<number> start;
+  for (char c : wanted) start.push_back(static_cast<number>(c - 'a'));
+  if (!names.find(start, budget)) return {"none"};
+  std::vector<std::string> found;
+  for (number d = 0; d < dependencies.size(); ++d)
+    if (names.dependency(d)) found.push_back(kLettered[d]);
+  return found;
+}
+
+// A dependency is relevant when its right side holds a name wanted or a
+// name on the left side of one that is; the budget bounds what the
+// relevant dependencies hold, one for each and its names.
+TEST(Relevance, LeadsBackFromTheRightSide) {
+  using v = std::vector<std::string>;
+  const v all_but_f = {"x>a", "x>b", "ab>c", "c>d", "y>x", "e>c", "d>y"};
+  const struct {
+    const char* wanted;
+    size_t budget;
+    v found;
+  } rows[] = {
+      {"d", 100, all_but_f},
+      {"f", 100, {"x>a", "x>b", "ab>c", "c>d", "y>x", "e>c", "d>y", "x>f"}},
+      {"e", 0, {}},  // nothing leads to it
+      {"ab", 100, all_but_f},
+      {"d", 22, all_but_f},  // 4 for ab>c, 3 for each of the six others
+      {"d", 21, {"none"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.wanted);
+    EXPECT_EQ(relevant(row.wanted, row.budget), row.found);
+  }
+  // Cut off the cycle, a name leads back only so far.
+  const watched_dependencies open = lettered({"x>a", "a>b", "y>c", "b>d"});
+  work_count work;
+  relevant_names names(open, 26, work);
+  ASSERT_TRUE(names.find(std::vector<number>{'b' - 'a'}, 100));
+  EXPECT_EQ(std::vector<bool>({names.dependency(0), names.dependency(1),
+                               names.dependency(2), names.dependency(3)}),
+            std::vector<bool>({true, true, false, false}));
+}
+
+// Of what a bound applied, closures follow only the relevant: here, of
+// those starting with x, x>b and not x>a.
+TEST(Relevance, FiltersWhatTheBoundApplied) {
+  const watched_dependencies dependencies = lettered({"x>a", "x>b", "b>c"});
+  work_count work;
+  closure bound(dependencies, 26, work);
+  bound.compute(std::vector<number>{'x' - 'a'});
+  followed_dependencies followed(26);
+  followed.follow(dependencies, bound);
+  relevant_names names(dependencies, 26, work);
+  ASSERT_TRUE(names.find(std::vector<number>{'c' - 'a'}, 100));
+  EXPECT_EQ(followed.starting('x' - 'a').size(), 2u);
+  const std::span<const number> kept = names.starting(followed, 'x' - 'a');
+  EXPECT_EQ(std::vector<number>(kept.begin(), kept.end()),
+            std::vector<number>{1});
 }
 
 }  // namespace
