@@ -18,10 +18,12 @@
 //
 // What it costs: find() walks back from the wanted names, over each
 // dependency whose right side holds a relevant name, once, with its left
-// side; it gives up once that exceeds the budget given. The wanted names of
-// the last find() cost a look at each, when found or not found with as
-// large a budget. starting() costs, once
-// per name and set, the length of the followed list it filters.
+// side, and gives up once the dependencies found hold more than the budget
+// given; the first find() also indexes the dependencies by the names of
+// their right sides, O(M). The wanted names of the last find() cost a look
+// at each, when found or not found with as large a budget. starting()
+// costs, once per name and set, the length of the followed list it
+// filters.
 #ifndef FDKEEP_RELEVANCE_H_
 #define FDKEEP_RELEVANCE_H_
 
