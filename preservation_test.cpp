@@ -63,7 +63,7 @@ preservation_test::result preservation_test::decide(number dependency,
                                                     bool narrow) {
   trace_ = trace;
   narrowed_ = false;
-  work_at_start_ = work_.total();
+  const uint64_t work_at_start = work_.total();
   const std::span<const number> left = graph_.left(dependency);
   derive_only(left);
   in_left_.clear();
@@ -118,7 +118,7 @@ preservation_test::result preservation_test::decide(number dependency,
   if (!bounded && trace == nullptr) return result::lost;
   state_[dependency] = kWaiting;  // it does not ask for itself
   if (ask_first && untested_applied()) return result::first;
-  narrowed_ = narrow && bounded && narrows();
+  narrowed_ = narrow && bounded && narrows(work_.total() - work_at_start);
   bounded_ = true;
   const bool derived = grow_for_the_right_side() || grow_from_the_bound();
   note_state();
@@ -150,15 +150,15 @@ bool preservation_test::untested_applied() {
 
 // True when the closures of this test had better follow only what can lead
 // to the right side: when that leaves out at least half of what the bound
-// applied, and finding it costs no more than a quarter of what the test has
-// cost so far. Where it leaves out less, it saves little, and it costs what
-// a narrowed closure does not tell: a whole rule of what the schema
-// reaches, and, for a lost test that shows its derived set, the test again.
-bool preservation_test::narrows() {
+// applied, and finding it costs no more than a quarter of spent, what the
+// test has cost so far. Where it leaves out less, it saves little, and it
+// costs what a narrowed closure does not tell: a whole rule of what the
+// schema reaches, and, for a lost test that shows its derived set, the test
+// again.
+bool preservation_test::narrows(uint64_t spent) {
   return relevant_->find(
       wanted_.members(),
-      std::min<size_t>((work_.total() - work_at_start_) / 4 + 64,
-                       bound_->bound().applied_size() / 2));
+      std::min<size_t>(spent / 4 + 64, bound_->bound().applied_size() / 2));
 }
 
 // Dependency is preserved: without a trace, it becomes a rule.

@@ -128,7 +128,7 @@ class preservation_test {
   result decide(number dependency, std::vector<joined>* trace, bool ask_first,
                 bool narrow = true);
   bool untested_applied();
-  bool narrows();
+  bool narrows(uint64_t spent);
   result verified(number dependency);
   void start_closures();
   void derive_only(std::span<const number> left);
@@ -221,7 +221,6 @@ class preservation_test {
   // closures; narrowed_ when this test's closures follow only theirs.
   std::optional<relevant_names> relevant_;
   bool narrowed_ = false;
-  uint64_t work_at_start_ = 0;  // work_.total() when the test began
   rule_base rules_;
   std::optional<name_classes> classes_;      // made with the closures
   std::optional<context_classes> contexts_;  // and these with them
