@@ -117,7 +117,9 @@ class stamped_set {
 
 // A hash map from 64-bit keys to numbers: open addressing with linear
 // probing, never more than half full. A slot is in use while its stamp is the
-// current one.
+// current one. Growing and keep_if() build the new table in the room of the
+// one before, so a map holds at most twice the room of its largest table and
+// asks for memory only when it outgrows both.
 class scratch_map {
  public:
   // The value of key, or nullptr when key is absent.
@@ -148,6 +150,17 @@ class scratch_map {
 
   size_t size() const { return size_; }
 
+  // Asks the processor to bring key's first slot near, where it can: for a
+  // caller that knows which keys it will add or find next, so that their
+  // misses overlap instead of coming one after another.
+  void prefetch(uint64_t key) const {
+#if defined(__GNUC__)
+    __builtin_prefetch(&slots_[home(key)]);
+#else
+    (void)key;
+#endif
+  }
+
   // Forgets every key. A table more than sixteen times as large as the
   // most keys it held in any of its last sixteen uses shrinks to four times
   // that, so that a few large uses do not spread the many small ones after
@@ -159,14 +172,13 @@ class scratch_map {
     if (++uses_ % 16 == 0) {
       const size_t most = std::exchange(recent_, 0);
       if (slots_.size() > kLeast && slots_.size() / 16 > most) {
-        slots_.assign(std::max(kLeast, std::bit_ceil(4 * most)), slot{});
+        slots_.resize(std::max(kLeast, std::bit_ceil(4 * most)));
         mask_ = slots_.size() - 1;
-        stamp_ = 1;
-        return;
       }
     }
     if (++stamp_ == 0) {  // the stamps wrapped around: forget them all
       for (slot& s : slots_) s.stamp = 0;
+      for (slot& s : spare_) s.stamp = 0;
       stamp_ = 1;
     }
   }
@@ -175,11 +187,8 @@ class scratch_map {
   // the value it is given.
   template <typename Keep>
   void keep_if(Keep keep) {
-    std::vector<slot> old(slots_.size());
-    old.swap(slots_);
-    const number live = stamp_;
-    clear();
-    for (slot& s : old)
+    const number live = renew(slots_.size());
+    for (slot& s : spare_)
       if (s.stamp == live && keep(s.key, s.value)) *add(s.key).first = s.value;
   }
 
@@ -195,16 +204,33 @@ class scratch_map {
   }
 
   void grow() {
-    std::vector<slot> old(2 * slots_.size());
-    old.swap(slots_);
+    const number live = renew(2 * slots_.size());
+    for (const slot& s : spare_)
+      if (s.stamp == live) *add(s.key).first = s.value;
+  }
+
+  // Moves the keys to the spare table and gives the map an empty one of
+  // size slots, made of the room the spare had: a fresh stamp empties it
+  // without a write to each slot, and no memory is asked for again once the
+  // tables have been this large. Returns the stamp of the keys moved.
+  number renew(size_t size) {
+    spare_.resize(size);
+    spare_.swap(slots_);
     mask_ = slots_.size() - 1;
     size_ = 0;
-    for (const slot& s : old)
-      if (s.stamp == stamp_) *add(s.key).first = s.value;
+    const number live = stamp_;
+    if (++stamp_ == 0) {  // wrapped around: no stamp may look current
+      for (slot& s : slots_) s.stamp = 0;
+      for (slot& s : spare_) s.stamp = s.stamp == live ? 1 : 0;
+      stamp_ = 2;
+      return 1;
+    }
+    return live;
   }
 
   static constexpr size_t kLeast = 64;
   std::vector<slot> slots_ = std::vector<slot>(kLeast);  // a power of two
+  std::vector<slot> spare_;  // the room of an earlier table, stamps stale
   size_t mask_ = kLeast - 1;
   size_t size_ = 0;
   size_t recent_ = 0, uses_ = 0;  // the most keys in the uses since a look
