@@ -171,9 +171,45 @@ void dependency_graph::make_closing() const {
   reduce(left, right, closing_tested_);
   // Ranked by the reduced left sides: a name that stands for an unheld
   // chain is on as many left sides as the chain's links were.
-  closing_ = watched_dependencies::make(
-      left, right, name_count(), ranked_by_left_sides(left, name_count()));
+  const std::vector<number> rank = ranked_by_left_sides(left, name_count());
+  group_by_first_name(left, right, closing_tested_, rank);
+  closing_ = watched_dependencies::make(left, right, name_count(), rank);
   closing_made_ = true;
+}
+
+// Numbers the dependencies again so that those with the same first name (the
+// lowest in rank) follow one another, those with an empty left side first,
+// each group in the order it had. A closure that reaches a name then looks
+// at dependencies that lie together in memory, and goes through each name's
+// list in the order it did before.
+void dependency_graph::group_by_first_name(
+    table& left, table& right, std::vector<number>& tested,
+    const std::vector<number>& rank) const {
+  const size_t width = name_count();
+  std::vector<number> group(left.size());  // 0 for none, else first + 1
+  std::vector<number> begin(width + 2, 0);
+  for (number d = 0; d < left.size(); ++d) {
+    const std::span<const number> row = left[d];
+    group[d] = row.empty() ? 0
+                           : 1 + *std::min_element(row.begin(), row.end(),
+                                                   [&](number a, number b) {
+                                                     return rank[a] < rank[b];
+                                                   });
+    ++begin[group[d] + 1];
+  }
+  for (size_t g = 1; g < begin.size(); ++g) begin[g] += begin[g - 1];
+  std::vector<number> order(left.size());  // new place: the old number
+  for (number d = 0; d < left.size(); ++d) order[begin[group[d]]++] = d;
+  table grouped_left, grouped_right;
+  std::vector<number> grouped_tested(tested.size());
+  for (number i = 0; i < order.size(); ++i) {
+    grouped_left.add_row(left[order[i]]);
+    grouped_right.add_row(right[order[i]]);
+    grouped_tested[i] = tested[order[i]];
+  }
+  left = std::move(grouped_left);
+  right = std::move(grouped_right);
+  tested = std::move(grouped_tested);
 }
 
 // Fills left and right with the closing dependencies: the tested ones, with

@@ -24,7 +24,9 @@
 //    would otherwise apply it for nothing.
 // In each closing dependency's left side the rarest name (the one on the
 // fewest left sides) comes first, so that a closure that waits on one name
-// at a time looks at a dependency only once it has reached its rarest name.
+// at a time looks at a dependency only once it has reached its rarest name;
+// and the closing dependencies are numbered by that first name, so that
+// those a name starts lie together in memory.
 //
 // What it keeps true: for every start set of names that one schema holds,
 // the closure under the closing dependencies holds the same held names as
@@ -125,6 +127,9 @@ class dependency_graph {
 
  private:
   void make_closing() const;
+  void group_by_first_name(table& left, table& right,
+                           std::vector<number>& tested,
+                           const std::vector<number>& rank) const;
   void reduce(table& left, table& right, std::vector<number>& tested) const;
   void count_producers(const std::vector<bool>& applied,
                        std::vector<number>& producers,

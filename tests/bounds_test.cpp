@@ -44,8 +44,8 @@ TEST(Bounds, AreTheClosureOfEachStart) {
   bounds shared(graph.closing(), graph.name_count(), work);
   closure fresh(graph.closing(), graph.name_count(), work);
   // Again, within, as large or smaller, beyond, and reaching earlier starts.
-  const char* starts[] = {"x", "x",  "xa", "ab", "ab", "abx", "bx", "y",
-                          "xy", "c", "cd", "e",  "ec", "xe", "x",  "ab"};
+  const char* starts[] = {"x",  "x", "xa", "ab", "ab", "abx", "bx", "y",
+                          "xy", "c", "cd", "e",  "ec", "xe",  "x",  "ab"};
   std::vector<number> before;
   for (const char* text : starts) {
     SCOPED_TRACE(text);
@@ -90,6 +90,29 @@ TEST(Bounds, PairsOfAPoolShareItsClosure) {
   EXPECT_LT(work.total() - first, pairs * first / 4);
 }
 
+// The closing dependencies are numbered so that those with one first name
+// follow one another, and each still comes from the tested dependency it
+// names: with every name in one schema, it has that one's sides.
+TEST(Closing, DependenciesWithOneFirstNameLieTogether) {
+  const input in = read_input_text(
+      "a,b,c,d,e,f\n\n"
+      "a,b->c\nd->e\nb,c->a\na,e->f\nd,f->a\nc->b\ne,b->d\nf->a,c\n",
+      "grouped");
+  const dependency_graph graph(in.model);
+  const watched_dependencies& closing = graph.closing();
+  ASSERT_EQ(closing.size(), graph.dependency_count());
+  for (number attribute = 0; attribute < graph.name_count(); ++attribute) {
+    const std::span<const number> row = closing.first[attribute];
+    for (size_t i = 1; i < row.size(); ++i)
+      EXPECT_EQ(row[i], row[i - 1] + 1) << attribute;
+  }
+  for (number d = 0; d < closing.size(); ++d) {
+    const number tested = graph.closing_tested()[d];
+    EXPECT_EQ(sorted(closing.left[d]), sorted(graph.left(tested))) << d;
+    EXPECT_EQ(sorted(closing.right[d]), sorted(graph.right(tested))) << d;
+  }
+}
+
 // Dependencies over one-letter names, 'a' the first, each "left>right".
 watched_dependencies lettered(const std::vector<std::string>& lines) {
   table left, right;
@@ -108,7 +131,7 @@ watched_dependencies lettered(const std::vector<std::string>& lines) {
 }
 
 const std::vector<std::string> kLettered = {"x>a", "x>b", "ab>c", "c>d",
-                                            "y>x", "e>c", "d>y", "x>f"};
+                                            "y>x", "e>c", "d>y",  "x>f"};
 
 // The dependencies of kLettered relevant to the names wanted, in its order;
 // or "none" when find() gives up within budget.
