@@ -425,14 +425,16 @@ std::vector<bool> dependency_graph::useful_names(const table& left,
   return useful;
 }
 
-// Gives each schema that holds at least one name in 64, and 64 names or more,
+// Gives each schema that holds at least one name in 64, and 8 names or more,
 // a bit per name, so that asking it for a name takes one look instead of a
-// binary search; the bits take no more room than the schema's own numbers.
+// binary search, whose mispredicted steps took a third of the time where
+// closures reach long right sides that schemas of 45 names are asked for;
+// the bits take no more than twice the room of the schema's own numbers.
 void dependency_graph::index_wide_schemas() {
   const size_t words = (name_count() + 63) / 64;
   bits_at_.assign(schema_count(), kNone);
   for (number s = 0; s < schema_count(); ++s) {
-    if (members(s).size() < std::max<size_t>(words, 64)) continue;
+    if (members(s).size() < std::max<size_t>(words, 8)) continue;
     bits_at_[s] = static_cast<number>(bits_.size());
     bits_.resize(bits_.size() + words);
     for (number attribute : members(s))

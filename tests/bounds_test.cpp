@@ -113,6 +113,29 @@ TEST(Closing, DependenciesWithOneFirstNameLieTogether) {
   }
 }
 
+// A schema answers for each name whether it holds it, whether it is asked
+// through bits or by a search: schemas of 1 to 70 of 600 names, whose
+// widths straddle where the bits begin.
+TEST(Graph, SchemasOfEveryWidthTellWhatTheyHold) {
+  std::string text;
+  for (const int width : {1, 7, 8, 9, 10, 63, 64, 70}) {
+    for (int i = 0; i < width; ++i)
+      text += (i ? ",n" : "n") + std::to_string((i * 37 + width) % 600);
+    text += "\n";
+  }
+  for (int i = 0; i < 600; ++i) text += "n" + std::to_string(i) + "\n";
+  text += "\nn0->n1\n";
+  const input in = read_input_text(text, "widths");
+  const dependency_graph graph(in.model);
+  for (number s = 0; s < graph.schema_count(); ++s) {
+    const std::span<const number> members = graph.members(s);
+    for (number a = 0; a < graph.name_count(); ++a)
+      ASSERT_EQ(graph.holds(s, a),
+                std::find(members.begin(), members.end(), a) != members.end())
+          << s << " " << a;
+  }
+}
+
 // Dependencies over one-letter names, 'a' the first, each "left>right".
 watched_dependencies lettered(const std::vector<std::string>& lines) {
   table left, right;
