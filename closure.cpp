@@ -82,17 +82,6 @@ void closure::apply(number dependency) {
 }
 
 // ---------------------------------------------------------------------------
-// followed_dependencies
-
-void followed_dependencies::list(number attribute) {
-  listed_.mark(attribute);
-  begin_[attribute] = static_cast<number>(list_.size());
-  for (number dependency : dependencies_->first[attribute])
-    if (bound_->applied(dependency)) list_.push_back(dependency);
-  end_[attribute] = static_cast<number>(list_.size());
-}
-
-// ---------------------------------------------------------------------------
 // closure_nodes
 
 closure_nodes::closure_nodes(const dependency_graph& graph, work_count& work)

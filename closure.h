@@ -125,34 +125,29 @@ bool closure::compute_until(std::span<const number> start, Stop stop) {
 // first look.
 class followed_dependencies {
  public:
-  explicit followed_dependencies(size_t names)
-      : begin_(names), end_(names), listed_(names) {}
+  explicit followed_dependencies(size_t names) : lists_(names) {}
 
   // Follows what bound applied of dependencies, which both must outlive the
   // next call, and forgets what was listed before.
   void follow(const watched_dependencies& dependencies, const closure& bound) {
     dependencies_ = &dependencies;
     bound_ = &bound;
-    listed_.clear();
-    list_.clear();
+    lists_.clear();
   }
 
   // The dependencies whose first name is attribute that the bound applied:
   // listed on the first call for attribute, at the cost of all whose first
   // name it is.
   std::span<const number> starting(number attribute) {
-    if (!listed_.marked(attribute)) list(attribute);
-    return {list_.data() + begin_[attribute],
-            end_[attribute] - begin_[attribute]};
+    return lists_.of(
+        attribute, [&](number a) { return dependencies_->first[a]; },
+        [&](number dependency) { return bound_->applied(dependency); });
   }
 
  private:
-  void list(number attribute);
-
   const watched_dependencies* dependencies_ = nullptr;
   const closure* bound_ = nullptr;
-  std::vector<number> list_, begin_, end_;
-  marks listed_;
+  filtered_lists lists_;
 };
 
 // Many closures at once, each a node. A node starts from names given to it,

@@ -9,9 +9,7 @@ relevant_names::relevant_names(const watched_dependencies& dependencies,
       name_count_(names),
       names_(names),
       dependencies_marked_(dependencies.size()),
-      listed_(names),
-      begin_(names),
-      end_(names) {}
+      lists_(names) {}
 
 bool relevant_names::find(std::span<const number> wanted, size_t budget) {
   work_.names += wanted.size();
@@ -70,14 +68,12 @@ bool relevant_names::find(std::span<const number> wanted, size_t budget) {
 
 std::span<const number> relevant_names::starting(
     followed_dependencies& followed, number attribute) {
-  if (!listed_.marked(attribute)) {
-    listed_.mark(attribute);
-    begin_[attribute] = static_cast<number>(list_.size());
-    const std::span<const number> all = followed.starting(attribute);
-    work_.dependencies += all.size();
-    for (number d : all)
-      if (dependencies_marked_.marked(d)) list_.push_back(d);
-    end_[attribute] = static_cast<number>(list_.size());
-  }
-  return {list_.data() + begin_[attribute], end_[attribute] - begin_[attribute]};
+  return lists_.of(
+      attribute,
+      [&](number a) {
+        const std::span<const number> all = followed.starting(a);
+        work_.dependencies += all.size();
+        return all;
+      },
+      [&](number d) { return dependencies_marked_.marked(d); });
 }

@@ -55,7 +55,7 @@ class relevant_names {
                                    number attribute);
 
   // What followed lists has changed: the filtered lists are made again.
-  void forget_lists() { listed_.clear(); list_.clear(); }
+  void forget_lists() { lists_.clear(); }
 
  private:
   const watched_dependencies& dependencies_;
@@ -67,10 +67,9 @@ class relevant_names {
   std::vector<number> queue_;
   std::vector<number> last_wanted_;  // of the last find(), with its budget
   size_t tried_budget_ = 0;
-  size_t size_ = 0;  // of the relevant dependencies, when found
-  bool found_ = false;  // and whether it found them
-  marks listed_;
-  std::vector<number> begin_, end_, list_;
+  size_t size_ = 0;       // of the relevant dependencies, when found
+  bool found_ = false;    // and whether it found them
+  filtered_lists lists_;  // of the followed lists, the relevant
 };
 
 #endif  // FDKEEP_RELEVANCE_H_

@@ -115,6 +115,38 @@ class stamped_set {
   size_t size_ = 0;
 };
 
+// For each name, the part of a list of numbers that a filter keeps, made on
+// the first ask for that name and kept until clear(): a name whose list is
+// long but keeps few costs those few after the first ask.
+class filtered_lists {
+ public:
+  explicit filtered_lists(size_t names = 0)
+      : begin_(names), end_(names), listed_(names) {}
+
+  // What keep(value) keeps of list(name), in its order.
+  template <typename List, typename Keep>
+  std::span<const number> of(number name, List list, Keep keep) {
+    if (!listed_.marked(name)) {
+      listed_.mark(name);
+      begin_[name] = static_cast<number>(kept_.size());
+      for (number value : list(name))
+        if (keep(value)) kept_.push_back(value);
+      end_[name] = static_cast<number>(kept_.size());
+    }
+    return {kept_.data() + begin_[name], end_[name] - begin_[name]};
+  }
+
+  // Forgets every list made.
+  void clear() {
+    listed_.clear();
+    kept_.clear();
+  }
+
+ private:
+  std::vector<number> begin_, end_, kept_;
+  marks listed_;
+};
+
 // A hash map from 64-bit keys to numbers: open addressing with linear
 // probing, never more than half full. A slot is in use while its stamp is the
 // current one. Growing and keep_if() build the new table in the room of the
