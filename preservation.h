@@ -21,10 +21,16 @@
 //     and whose names and their classes hold the left side that set came
 //     from, derives that same set: it is lost with it, and
 //     the dependencies that all lose one cycle are explained without
-//     deriving it again. When no dependency whose left side Z holds leads
-//     out of Z, no schema can add to it: the test is lost with Z as it is.
-//     Only the dependencies that no schema rule covers with its whole right
-//     side need a look for that, those of their first names in Z.
+//     deriving it again. Any test asks the same of the newest lost sets
+//     kept from tests whose closures cost four times the set or more
+//     (lost_sets.h), and, once the rules have grown Z, whether Z is one of
+//     them: a set found lost is closed, so Z is then whole, and the tests
+//     of a cycle that splits into classes under a key each take the
+//     closures of their class once. When no dependency whose left side Z
+//     holds leads out of Z, no schema can add to it: the test is lost with
+//     Z as it is. Only the dependencies that no schema rule covers with its
+//     whole right side need a look for that, those of their first names in
+//     Z.
 //  2. Otherwise C, the closure of the held names of Z under every
 //     dependency that some closure of a schema's part can apply (graph.h;
 //     shared by tests whose bounds are the same set, bounds.h), bounds

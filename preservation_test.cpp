@@ -12,6 +12,7 @@ preservation_test::preservation_test(const dependency_graph& graph,
       left_classes_(graph.name_count()),
       derived_(graph.name_count()),
       last_lost_(graph.name_count()),
+      lost_(graph.name_count(), work),
       wanted_(graph.name_count()),
       seen_(graph.schema_count()),
       missing_(graph.schema_count()),
@@ -41,6 +42,7 @@ preservation_test::result preservation_test::test(number dependency,
     has_last_lost_ = true;
     derived_is_lost_ = false;
   }
+  const uint64_t work_at_start = work_.total();
   result r = decide(dependency, trace, ask_first);
   if (r == result::lost && trace != nullptr && narrowed_) {
     // Its derived set is shown, and narrowed closures may have left out
@@ -49,6 +51,11 @@ preservation_test::result preservation_test::test(number dependency,
     r = decide(dependency, trace, ask_first, false);
   }
   if (r != result::first) state_[dependency] = kDecided;
+  // Kept where the closures cost four times the set or more, so that
+  // keeping costs at most a quarter more.
+  if (r == result::lost && whole_ &&
+      work_.total() - work_at_start >= 4 * derived_.size())
+    lost_.keep(graph_.left(dependency), derived_);
   derived_is_lost_ = r == result::lost && trace != nullptr;
   if (derived_is_lost_) {
     const std::span<const number> left = graph_.left(dependency);
@@ -62,7 +69,7 @@ preservation_test::result preservation_test::decide(number dependency,
                                                     bool ask_first,
                                                     bool narrow) {
   trace_ = trace;
-  narrowed_ = false;
+  narrowed_ = whole_ = false;
   const uint64_t work_at_start = work_.total();
   const std::span<const number> left = graph_.left(dependency);
   derive_only(left);
@@ -91,6 +98,7 @@ preservation_test::result preservation_test::decide(number dependency,
     std::swap(derived_, last_lost_);  // and back before the next test
     return result::lost;
   }
+  if (derives_a_kept_lost_set(left)) return result::lost;
 
   bounded_ = from_z_ = false;
   rules_.start([&](number rule) { return fire(rule); });
@@ -99,7 +107,12 @@ preservation_test::result preservation_test::decide(number dependency,
     make_classes();
     if (within_classes(left)) return verified(dependency);
   }
-  if (closed_under_dependencies()) return result::lost;
+  // A derived set that the rules took to one found lost before is whole.
+  if (lost_.holds(derived_)) return result::lost;
+  if (closed_under_dependencies()) {
+    whole_ = true;
+    return result::lost;
+  }
 
   // C, from the held names of Z: no closure of a schema's part can leave it.
   start_closures();
@@ -123,6 +136,7 @@ preservation_test::result preservation_test::decide(number dependency,
   const bool derived = grow_for_the_right_side() || grow_from_the_bound();
   note_state();
   remember_unfinished();
+  whole_ = !derived && !narrowed_;
   return derived ? verified(dependency) : result::lost;
 }
 
@@ -218,16 +232,43 @@ bool preservation_test::derives_the_last_lost_set(
     std::span<const number> left) {
   if (!has_last_lost_) return false;
   const auto in_last = [&](number a) { return last_lost_.contains(a); };
-  const bool classes = classes_ && classes_->any();  // left_classes_ is left's
-  work_.dependencies += left.size() + wanted_.size() + last_lost_left_.size();
+  work_.dependencies += left.size() + wanted_.size();
   return std::all_of(left.begin(), left.end(), in_last) &&
          !std::all_of(wanted_.members().begin(), wanted_.members().end(),
                       in_last) &&
-         std::all_of(
-             last_lost_left_.begin(), last_lost_left_.end(), [&](number a) {
-               return in_left_.marked(a) ||
-                      (classes && left_classes_.marked(classes_->class_of(a)));
-             });
+         derives_by_classes(left, last_lost_left_);
+}
+
+// True when a lost set kept from an earlier test (lost_sets.h) is left's
+// whole derived set, and misses a name of the right side: it becomes Z.
+bool preservation_test::derives_a_kept_lost_set(std::span<const number> left) {
+  const std::span<const number> set = lost_.derived_by(
+      left, wanted_.members(), [&](std::span<const number> origin) {
+        return derives_by_classes(left, origin);
+      });
+  if (set.empty()) return false;
+  if (trace_ != nullptr) {  // shown
+    derived_.clear();
+    for (number attribute : set) derived_.insert(attribute);
+  }
+  return true;
+}
+
+// True when left derives every name of origin by its classes alone: each
+// is a name of left, of the class of one (left_classes_ marks them), or of
+// a class under names of left that holds another.
+bool preservation_test::derives_by_classes(std::span<const number> left,
+                                           std::span<const number> origin) {
+  const bool classes = classes_ && classes_->any();
+  const bool contexts =
+      contexts_ && contexts_->any() && left.size() <= kContextLeft;
+  work_.dependencies += origin.size();
+  number under = kNone, from = kNone;
+  return std::all_of(origin.begin(), origin.end(), [&](number a) {
+    return in_left_.marked(a) ||
+           (classes && left_classes_.marked(classes_->class_of(a))) ||
+           (contexts && in_context_class(left, a, under, from));
+  });
 }
 
 // Takes into Z the names linked to those that joined Z since last time, and

@@ -5,7 +5,8 @@
 // What it keeps true: the derived set only grows within a test, and every
 // name joins it through a rule or a closure of a schema's part, or it is
 // the last lost derived set, taken whole by a traced test whose left side
-// and the one that set came from each lie in the other's derived set; a
+// and the one that set came from each lie in the other's derived set, or a
+// kept lost set (lost_sets.h) that holds the left side and that it reaches; a
 // derived set that no dependency leads out of is complete; a schema whose
 // every name of the bound is derived adds nothing more; a closure that
 // others go on from changes no more.
@@ -28,6 +29,7 @@
 #include "closure.h"
 #include "contexts.h"
 #include "graph.h"
+#include "lost_sets.h"
 #include "part_tree.h"
 #include "preservation.h"
 #include "relevance.h"
@@ -133,6 +135,9 @@ class preservation_test {
   void start_closures();
   void derive_only(std::span<const number> left);
   bool derives_the_last_lost_set(std::span<const number> left);
+  bool derives_a_kept_lost_set(std::span<const number> left);
+  bool derives_by_classes(std::span<const number> left,
+                          std::span<const number> origin);
   bool apply_rules();
   // True once closures have begun and an aimed schema waits to be served.
   bool aimed_waiting() const {
@@ -232,6 +237,8 @@ class preservation_test {
   std::vector<number> last_lost_left_;
   stamped_set last_lost_;
   bool has_last_lost_ = false, derived_is_lost_ = false;
+  lost_sets lost_;      // whole derived sets of costly tests found lost
+  bool whole_ = false;  // the test was lost with its whole derived set
   size_t applied_ = 0;      // the names of Z the rules have looked at
   stamped_set wanted_;      // right-side names not in the left side
   size_t wanted_left_ = 0;  // those not derived yet

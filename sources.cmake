@@ -4,7 +4,8 @@
 set(FDKEEP_ENGINE_SOURCES
   messages.cpp schema.cpp model.cpp files.cpp reading.cpp graph.cpp
   classes.cpp contexts.cpp closure.cpp part_tree.cpp rules.cpp
-  bounds.cpp relevance.cpp preservation_test.cpp part_closures.cpp links.cpp
+  bounds.cpp relevance.cpp lost_sets.cpp preservation_test.cpp
+  part_closures.cpp links.cpp
   memory.cpp derivation.cpp byte_order.cpp
   preservation.cpp main.cpp
   quoting.cpp quoting_table.cpp derived.cpp repair.cpp explain.cpp)

@@ -194,6 +194,22 @@ std::string lost_around_a_cycle(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// A key k in every schema {k, x_i, x_i+3}, and k,x_i -> x_i+1 around a
+// cycle of a multiple of three names: the closure of k and any x reaches
+// the whole cycle, but each schema adds only the name three steps on, so a
+// dependency derives the third of the cycle that its left side starts, and
+// misses its right side, which lies in the next third. Lost whatever lost
+// says; an explanation lists one of three sets for each dependency.
+std::string key_cycle(int n, bool, unsigned seed) {
+  const int names = 3 * std::max(2, n / 3);
+  input in;
+  for (int i = 0; i < names; ++i) {
+    in.schema("k," + name("x", i) + "," + name("x", (i + 3) % names));
+    in.dependency("k," + name("x", i), name("x", (i + 1) % names));
+  }
+  return in.text(seed);
+}
+
 // A chain x_0 -> x_1 -> ... -> x_n in one wide schema whose dependencies
 // x_i -> x_i+1,- also ask for a name that only {x_n, -} holds: every test
 // derives the rest of the chain, and an explanation shows it as one step

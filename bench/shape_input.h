@@ -107,6 +107,7 @@ std::string ring_of_schemas(int n, bool lost, unsigned seed);
 std::string decoys(int n, bool lost, unsigned seed);
 std::string named_decoys(int n, bool lost, unsigned seed);
 std::string lost_around_a_cycle(int n, bool lost, unsigned seed);
+std::string key_cycle(int n, bool lost, unsigned seed);
 std::string chain_to_a_tag(int n, bool lost, unsigned seed);
 std::string cycle_under_a_name(int n, bool lost, unsigned seed);
 std::string cycle_under_two_names(int n, bool lost, unsigned seed);

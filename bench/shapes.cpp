@@ -587,6 +587,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        cycle_under_two_names, 100'000},
       {"lost cycle", "a cycle in a wide schema that every dependency loses",
        lost_around_a_cycle, 100'000},
+      {"key cycle", "a key in every schema, a third of a cycle per test",
+       key_cycle, 100'000, false},
       {"chain to a tag", "a chain in a wide schema, each step asking a tag",
        chain_to_a_tag, 100'000},
       {"hub chain", "pads that hold the start of one long chain", hub_chain,

@@ -89,6 +89,13 @@ TEST(Cost, StaysFarBelowAWalkPerTest) {
       // looking at its own names: 0.003 here, against 1.0 when each derived
       // it again.
       {"lost cycle", true, -1, 0.02},
+      // Lost, each dependency derives a third of a cycle under a key that
+      // every schema holds. The first test of each third takes its
+      // closures and keeps the set; each later one finds it among the kept
+      // lost sets, as its left side derives by its class under the key the
+      // left side that set came from: 0.010 here, against 1.64 when each
+      // took the closures again.
+      {"key cycle", true, -1, 0.05},
       // Lost, each test derives the rest of a chain in one wide schema
       // through the schema rules, and nothing leads out of that set, so it
       // is complete without the closure of its names under every

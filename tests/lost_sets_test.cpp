@@ -1,0 +1,70 @@
+// Lost sets answer only for the very sets they kept: a derived set of the
+// same size but other names, or a left side that a kept set does not hold
+// or whose set holds the right side, finds nothing.
+#include "lost_sets.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+stamped_set set_of(const std::vector<number>& names) {
+  stamped_set set(100);
+  for (number name : names) set.insert(name);
+  return set;
+}
+
+TEST(LostSets, HoldOnlyTheSetsKept) {
+  work_count work;
+  lost_sets lost(100, work);
+  EXPECT_FALSE(lost.holds(set_of({0, 1, 2, 3})));
+  lost.keep(std::vector<number>{0, 1}, set_of({3, 1, 0, 2}));
+  lost.keep(std::vector<number>{5}, set_of({5, 6, 7, 8}));
+  lost.keep(std::vector<number>{0, 1}, set_of({0, 1, 2, 3}));  // once
+  const struct {
+    std::vector<number> derived;
+    bool held;
+  } rows[] = {
+      {{2, 0, 3, 1}, true},  {{5, 6, 7, 8}, true}, {{0, 1, 2, 4}, false},
+      {{0, 1, 2}, false},    {{0, 1, 2, 3, 4}, false},
+      {{0, 5, 6, 7}, false},  // the same size as both, in neither
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(lost.holds(set_of(row.derived)), row.held)
+        << ::testing::PrintToString(row.derived);
+}
+
+TEST(LostSets, GiveTheSetOfALeftSideThatDerivesWhereItCameFrom) {
+  work_count work;
+  lost_sets lost(100, work);
+  lost.keep(std::vector<number>{0, 1}, set_of({0, 1, 2, 3}));
+  const std::vector<number> origin{0, 1};
+  const struct {
+    std::vector<number> left, wanted;
+    bool derives_origin;
+    bool found;
+  } rows[] = {
+      {{2, 3}, {4}, true, true},
+      {{2, 3}, {1, 4}, true, true},   // a name of the right side is missed
+      {{2, 3}, {1}, true, false},     // the set holds the right side
+      {{2, 9}, {4}, true, false},     // the set does not hold the left side
+      {{2, 3}, {4}, false, false},    // the left side does not reach {0, 1}
+  };
+  for (const auto& row : rows) {
+    const std::span<const number> set = lost.derived_by(
+        row.left, row.wanted, [&](std::span<const number> from) {
+          EXPECT_EQ(std::vector<number>(from.begin(), from.end()), origin);
+          return row.derives_origin;
+        });
+    EXPECT_EQ(!set.empty(), row.found)
+        << ::testing::PrintToString(row.left) << " -> "
+        << ::testing::PrintToString(row.wanted);
+    if (!set.empty()) {
+      EXPECT_EQ(std::vector<number>(set.begin(), set.end()),
+                (std::vector<number>{0, 1, 2, 3}));
+    }
+  }
+}
+
+}  // namespace
