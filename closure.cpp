@@ -87,9 +87,11 @@ void closure::apply(number dependency) {
 closure_nodes::closure_nodes(const dependency_graph& graph, work_count& work)
     : dependencies_(graph.closing()),
       work_(work),
-      waited_on_(graph.name_count()) {}
+      waited_on_(graph.name_count()),
+      known_(graph.name_count()) {}
 
 void closure_nodes::clear() {
+  known_node_ = kNone;
   nodes_.clear();
   events_.clear();
   waits_.clear();
@@ -125,8 +127,19 @@ bool closure_nodes::went_on_below(number n, number owner,
 bool closure_nodes::reach(number n, number attribute, number cause,
                           bool remember) {
   ++nodes_[n].offered;
+  if (n != known_node_) {
+    known_.clear();
+    known_node_ = n;
+  } else if (known_.marked(attribute)) {
+    return false;
+  }
   const bool processed = dependencies_.on_left[attribute];
-  if (!processed && !remember) return !reached(n, attribute);
+  if (!processed && !remember) {
+    if (!reached(n, attribute)) return true;
+    known_.mark(attribute);
+    return false;
+  }
+  known_.mark(attribute);
   for (number up = nodes_[n].parent; up != kNone; up = nodes_[up].parent)
     if (reached_.find(pair_key(up, attribute)) != nullptr) return false;
   const auto [slot, added] = reached_.add(pair_key(n, attribute));

@@ -155,7 +155,8 @@ class followed_dependencies {
 // processes them when asked to, a few at a time. A node can go on from a
 // parent, a node that has finished and changes no more: it sees what the
 // parent, and the nodes the parent goes on from, reached as its own, and
-// holds only what differs. A lookup costs one probe per node on that way.
+// holds only what differs. A lookup costs one probe per node on that way;
+// a name offered again to the node last offered one, a look.
 class closure_nodes {
  public:
   // Follows the closing dependencies of graph, which must outlive it; counts
@@ -184,6 +185,19 @@ class closure_nodes {
   // left side is not kept to be processed, and is remembered only when
   // remember says so.
   bool reach(number node, number attribute, number cause, bool remember);
+
+  // Node is offered a name that it neither keeps nor remembers: only
+  // counted in offered().
+  void offered_only(number node) { ++nodes_[node].offered; }
+
+  // True, and node counted as offered attribute, when node is known to
+  // have reached attribute already, as reach() would find at more cost:
+  // for the node last offered a name, what it was found to have reached.
+  bool known_to_have_reached(number node, number attribute) {
+    if (node != known_node_ || !known_.marked(attribute)) return false;
+    ++nodes_[node].offered;
+    return true;
+  }
 
   // True when node has reached names it has not processed yet.
   bool pending(number node) const { return nodes_[node].first_event != kNone; }
@@ -246,6 +260,11 @@ class closure_nodes {
   scratch_map places_;   // node and dependency: where on its left it waits
   scratch_map waiting_;  // node and name: the first dependency waiting on it
   marks waited_on_;      // names that some node has waited on since clear()
+  // Names that known_node_, the node last offered a name, is known to have
+  // reached: offers of a wide right side again and again to the node that
+  // runs cost a look, not a probe per node on its way up.
+  marks known_;
+  number known_node_ = kNone;
   std::vector<wait> spare_waits_;    // room for collect()
   std::vector<event> spare_events_;  // room for collect()
 };
@@ -299,6 +318,7 @@ void closure_nodes::process_next(number n, Starting starting, Reached reached) {
 
 template <typename Keep>
 void closure_nodes::collect(Keep keep) {
+  known_node_ = kNone;
   const auto living = [&](uint64_t key, number&) {
     return keep(static_cast<number>(key >> 32));
   };

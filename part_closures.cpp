@@ -203,10 +203,19 @@ void preservation_test::collect() {
 // node that serves several, are remembered, so that what the node reached
 // of a schema can be traced back.
 void preservation_test::reach(number n, number attribute, number cause) {
+  if (nodes_->known_to_have_reached(n, attribute)) return;
   const number s = info_[n].schema;
   const bool own = s != kNone && info_[n].slots == 1;
   const bool remember =
       own ? graph_.holds(s, attribute) : graph_.held(attribute);
+  if (own && !remember && info_[n].followers == kNone &&
+      !graph_.closing().on_left[attribute]) {
+    // A name that its one schema does not hold and that starts nothing
+    // changes nothing here: it is only counted as offered, without the
+    // lookups on the way up that a wide right side would repeat.
+    nodes_->offered_only(n);
+    return;
+  }
   if (!nodes_->reach(n, attribute, cause, remember)) return;
   offer(n, attribute, cause, own && remember);
   if (!nodes_->pending(n)) return;
