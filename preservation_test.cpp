@@ -337,17 +337,22 @@ bool preservation_test::no_part_holds_a_left_side() {
 }
 
 // True when one schema holds the whole left side of closing dependency d:
-// asked of the schemas of its first name, once per run.
+// asked once per run, of the schemas of the name of d's left side that the
+// fewest schemas hold.
 bool preservation_test::held_together(number d) {
   if (held_left_[d] == kNotAsked) {
     const std::span<const number> left = graph_.closing().left[d];
-    const std::span<const number> holders = graph_.containing(left[0]);
+    const number rarest = *std::min_element(
+        left.begin(), left.end(), [&](number a, number b) {
+          return graph_.containing(a).size() < graph_.containing(b).size();
+        });
+    const std::span<const number> holders = graph_.containing(rarest);
     work_.schemas += holders.size();
     held_left_[d] =
         std::any_of(holders.begin(), holders.end(),
                     [&](number s) {
                       return std::all_of(
-                          left.begin() + 1, left.end(),
+                          left.begin(), left.end(),
                           [&](number a) { return graph_.holds(s, a); });
                     })
             ? kHeld
