@@ -109,7 +109,7 @@ preservation_test::result preservation_test::decide(number dependency,
   }
   // A derived set that the rules took to one found lost before is whole.
   if (lost_.holds(derived_)) return result::lost;
-  if (closed_under_dependencies() || no_part_holds_a_left_side()) {
+  if (closed_under_dependencies()) {
     whole_ = true;
     return result::lost;
   }
@@ -311,49 +311,6 @@ bool preservation_test::closed_under_dependencies() {
       if (leads_out(d)) return false;
   }
   return true;
-}
-
-// True when no schema holds the whole left side of a closing dependency
-// whose left side lies in Z: then the closure of every schema's part is the
-// part itself, and no schema adds to Z. So a dependency whose left side
-// spans two schemas, in a pool where single names start nothing, is lost
-// without a closure. Looks at the dependencies that Z's names are the first
-// of, O(M) at most, as taking C would; whether a left side is held
-// together is asked once per run for each dependency.
-bool preservation_test::no_part_holds_a_left_side() {
-  const watched_dependencies& closing = graph_.closing();
-  if (!closing.unconditional.empty()) return false;
-  if (held_left_.empty()) held_left_.assign(closing.size(), kNotAsked);
-  const auto in_z = [&](number a) { return derived_.contains(a); };
-  for (number attribute : derived_.members()) {
-    for (number d : closing.first[attribute]) {
-      ++work_.dependencies;
-      const std::span<const number> left = closing.left[d];
-      if (std::all_of(left.begin(), left.end(), in_z) && held_together(d))
-        return false;
-    }
-  }
-  return true;
-}
-
-// True when one schema holds the whole left side of closing dependency d:
-// asked of the schemas of its first name, once per run.
-bool preservation_test::held_together(number d) {
-  if (held_left_[d] == kNotAsked) {
-    const std::span<const number> left = graph_.closing().left[d];
-    const std::span<const number> holders = graph_.containing(left[0]);
-    work_.schemas += holders.size();
-    held_left_[d] =
-        std::any_of(holders.begin(), holders.end(),
-                    [&](number s) {
-                      return std::all_of(
-                          left.begin() + 1, left.end(),
-                          [&](number a) { return graph_.holds(s, a); });
-                    })
-            ? kHeld
-            : kApart;
-  }
-  return held_left_[d] == kHeld;
 }
 
 // Lists, by first name, the closing dependencies that no schema rule stands

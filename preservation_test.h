@@ -145,8 +145,6 @@ class preservation_test {
            (!aimed_grows_.empty() || aimed_head_ < aimed_ready_.size());
   }
   bool closed_under_dependencies();
-  bool no_part_holds_a_left_side();
-  bool held_together(number d);
   void index_uncovered();
   bool fire(number rule);
   bool grow_for_the_right_side();
@@ -285,9 +283,6 @@ class preservation_test {
   // Per name: the closing dependencies whose first name it is and that no
   // schema rule stands for; indexed on the first call.
   table uncovered_;
-  // Per closing dependency: whether one schema holds its whole left side.
-  static constexpr uint8_t kNotAsked = 0, kApart = 1, kHeld = 2;
-  std::vector<uint8_t> held_left_;
 
   // For needed_steps().
   marks in_left_, needed_, joined_, kept_;

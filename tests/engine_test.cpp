@@ -198,30 +198,6 @@ TEST(Keep, ClosesAgainWhenThePartOutgrowsTheMemo) {
   }
 }
 
-// A left side that no one schema holds, of names that other dependencies
-// give, in schemas whose single names start nothing: every schema's part
-// closes to itself, and the dependency is lost without a closure. Where a
-// schema holds the left side, or a name of it starts a dependency, closures
-// are taken.
-TEST(Keep, TakesNoClosureWhereNoSchemaHoldsALeftSideOfZ) {
-  const struct {
-    const char* input;
-    bool closures;
-  } rows[] = {
-      {"a,b\nc,d\n\na,c->b,d\nb,d->a,c\n", false},
-      {"a,b\nc,d\na,c,e\n\na,c->b,d\nb,d->a,c\n", true},
-      {"a,b\nc,d\n\na,c->b,d\nb,d->a,c\na->d\n", true},
-  };
-  for (const auto& row : rows) {
-    SCOPED_TRACE(row.input);
-    const input in = read_input_text(row.input, "case");
-    work_count work;
-    EXPECT_FALSE(preserves(in.model, work));
-    EXPECT_EQ(work.closures > 0, row.closures);
-    expect_explained(row.input);
-  }
-}
-
 // A closure of twenty names of W reaches b, but not w, which the bound
 // holds: it is remembered whole, and as W has learned its four other rules
 // (m1..m4), only that whole rule knows b. Its long key is not walked in
