@@ -30,8 +30,7 @@
 //     holds leads out of Z, no schema can add to it: the test is lost with
 //     Z as it is. Only the dependencies that no schema rule covers with its
 //     whole right side need a look for that, those of their first names in
-//     Z. Nor can a schema add to Z when no schema holds the whole left side
-//     of a dependency that Z holds: every part then closes to itself.
+//     Z.
 //  2. Otherwise C, the closure of the held names of Z under every
 //     dependency that some closure of a schema's part can apply (graph.h;
 //     shared by tests whose bounds are the same set, bounds.h), bounds
