@@ -67,4 +67,25 @@ TEST(LostSets, GiveTheSetOfALeftSideThatDerivesWhereItCameFrom) {
   }
 }
 
+// The oldest sets go first, past 64 sets or past their room in names (four
+// times the names, at least 1024).
+TEST(LostSets, DropTheOldestPastTheirRoom) {
+  const auto window = [](number first, number size) {
+    std::vector<number> names(size);
+    for (number i = 0; i < size; ++i) names[i] = first + i;
+    return set_of(names);
+  };
+  work_count work;
+  lost_sets pairs(100, work);
+  for (number i = 0; i < 70; ++i)
+    pairs.keep(std::vector<number>{i}, window(i, 2));
+  for (number i = 0; i < 70; ++i)
+    EXPECT_EQ(pairs.holds(window(i, 2)), i >= 6) << i;
+  lost_sets wide(100, work);  // twelve sets of 88 names outgrow 1024
+  for (number i = 0; i < 12; ++i)
+    wide.keep(std::vector<number>{i}, window(i, 88));
+  for (number i = 0; i < 12; ++i)
+    EXPECT_EQ(wide.holds(window(i, 88)), i >= 1) << i;
+}
+
 }  // namespace
