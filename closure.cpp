@@ -127,11 +127,9 @@ bool closure_nodes::went_on_below(number n, number owner,
 bool closure_nodes::reach(number n, number attribute, number cause,
                           bool remember) {
   ++nodes_[n].offered;
-  if (n != known_node_) {
+  if (n != known_node_) {  // what the node was found to reach, from now
     known_.clear();
     known_node_ = n;
-  } else if (known_.marked(attribute)) {
-    return false;
   }
   const bool processed = dependencies_.on_left[attribute];
   if (!processed && !remember) {

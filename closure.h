@@ -183,7 +183,8 @@ class closure_nodes {
   // Node reaches attribute through the dependency cause (kNone for a name it
   // starts from). Returns false when it had reached it already. A name on no
   // left side is not kept to be processed, and is remembered only when
-  // remember says so.
+  // remember says so. Ask known_to_have_reached() first: it answers the
+  // names offered again without the lookups.
   bool reach(number node, number attribute, number cause, bool remember);
 
   // Node is offered a name that it neither keeps nor remembers: only
