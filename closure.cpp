@@ -163,6 +163,15 @@ bool closure_nodes::advance(number n, number dependency, number place,
   // One with a single name is looked at once, when its name is processed,
   // and never waits: it needs no place.
   if (left.size() == 1) return true;
+  // One with two names waits only on its second, so where it waits is
+  // known without a place; when that wait is met, it applies, and no other
+  // wait of it is left on the way up (its first name was processed in one
+  // node only, the one it waits in).
+  if (left.size() == 2) {
+    if (waited || reached(n, left[1])) return true;
+    wait_on(n, left[1], dependency);
+    return false;
+  }
   while (place < left.size() && reached(n, left[place])) ++place;
   if (place == left.size()) {
     // One that applies at its first look never waited, so no wait of it can

@@ -156,7 +156,10 @@ class followed_dependencies {
 // parent, a node that has finished and changes no more: it sees what the
 // parent, and the nodes the parent goes on from, reached as its own, and
 // holds only what differs. A lookup costs one probe per node on that way;
-// a name offered again to the node last offered one, a look.
+// a name offered again to the node last offered one, a look. A dependency
+// of three names or more keeps its place on its left side in a table; one
+// of two names, which can only wait on its second, keeps none, which
+// spares dense pools of pairs a table entry per dependency and node.
 class closure_nodes {
  public:
   // Follows the closing dependencies of graph, which must outlive it; counts
@@ -249,6 +252,17 @@ class closure_nodes {
   // goes on from, below owner.
   bool went_on_below(number node, number owner, number dependency) const;
 
+  // Asks for what the first look at dependency in node will read: the
+  // second name's entry, for one of two names, or else its place.
+  void prefetch_look(number node, number dependency) const {
+    const std::span<const number> left = dependencies_.left[dependency];
+    if (left.size() == 2) {
+      reached_.prefetch(pair_key(node, left[1]));
+    } else {
+      places_.prefetch(pair_key(node, dependency));
+    }
+  }
+
   static constexpr number kApplied = kNone;  // the place of one that applied
   void wait_on(number node, number attribute, number dependency);
 
@@ -258,7 +272,8 @@ class closure_nodes {
   std::vector<event> events_;
   std::vector<wait> waits_;
   scratch_map reached_;  // node and name: the dependency that reached it
-  scratch_map places_;   // node and dependency: where on its left it waits
+  scratch_map places_;   // node and dependency of three names or more:
+                         // where on its left it waits
   scratch_map waiting_;  // node and name: the first dependency waiting on it
   marks waited_on_;      // names that some node has waited on since clear()
   // Names that known_node_, the node last offered a name, is known to have
@@ -289,15 +304,15 @@ void closure_nodes::process_next(number n, Starting starting, Reached reached) {
       if (!reached(r, dependency)) return false;
     return true;
   };
-  // Each of these that waits adds its place to a table as large as the
-  // test's state, a miss each: asked for a few ahead, the misses overlap.
+  // Each of these looks up its second name in a table as large as the
+  // test's state, or adds its place to one, a miss each: asked for a few
+  // ahead, the misses overlap.
   const std::span<const number> first = starting(attribute);
   constexpr size_t kAhead = 4;
   for (size_t i = 0; i < std::min(kAhead, first.size()); ++i)
-    places_.prefetch(pair_key(n, first[i]));
+    prefetch_look(n, first[i]);
   for (size_t i = 0; i < first.size(); ++i) {
-    if (i + kAhead < first.size())
-      places_.prefetch(pair_key(n, first[i + kAhead]));
+    if (i + kAhead < first.size()) prefetch_look(n, first[i + kAhead]);
     if (!run(first[i], 1, false)) return;
   }
   if (!waited_on_.marked(attribute)) return;
@@ -306,6 +321,10 @@ void closure_nodes::process_next(number n, Starting starting, Reached reached) {
     if (head == nullptr) continue;
     for (number w = *head; w != kNone; w = waits_[w].next) {
       const number dependency = waits_[w].dependency;
+      if (dependencies_.left[dependency].size() == 2) {
+        if (!run(dependency, 1, true)) return;
+        continue;
+      }
       if (owner != n && went_on_below(n, owner, dependency))
         continue;  // it took its own way below the owner
       // From where it waits now, which is past this name when the entry is
