@@ -226,6 +226,25 @@ std::string chain_to_a_tag(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+// A chain of pair schemas {x_i, x_i+1}, with names of one to three bytes,
+// whose dependencies x_i -> x_i+1,x_i+h each also give a name h links
+// further, h a sixth of the chain: a test walks h links, and a dependency
+// found preserved jumps h links ahead from any name that reaches its left
+// side, so that rules applied in the order they fire walk every stretch
+// that such jumps reach. The lost input misses the schema of one link in
+// the middle.
+std::string chain_jumps(int n, bool lost, unsigned seed) {
+  const int last = std::max(12, n), jump = last / 6;
+  input in;
+  for (int i = 0; i < last; ++i)
+    if (!lost || i != last / 2)
+      in.schema(short_name(i) + "," + short_name(i + 1));
+  for (int i = 0; i < last; ++i)
+    in.dependency(short_name(i), short_name(i + 1) + "," +
+                                     short_name(std::min(last, i + jump)));
+  return in.text(seed);
+}
+
 namespace {
 
 // A cycle under the names shared, "c," or "c,d,": shared x_i -> x_i+1, and

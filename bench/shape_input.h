@@ -51,6 +51,22 @@ inline std::string name(const char* stem, int i) {
   return stem + std::to_string(i);
 }
 
+// A name of one to three bytes for each i below 91^3: digits in base 91 of
+// the printable bytes that are not ",", "-" or ">" and not a blank.
+inline std::string short_name(int i) {
+  std::string digits;
+  do {
+    const int d = i % 91;
+    i /= 91;
+    char c = static_cast<char>('!' + d);
+    if (c >= ',') ++c;  // skips ",", "-"
+    if (c >= '-') ++c;
+    if (c >= '>') ++c;
+    digits += c;
+  } while (i > 0);
+  return digits;
+}
+
 // "stem<first>,...,stem<last>".
 inline std::string run_of(const char* stem, int first, int last) {
   std::string list;
@@ -109,6 +125,7 @@ std::string named_decoys(int n, bool lost, unsigned seed);
 std::string lost_around_a_cycle(int n, bool lost, unsigned seed);
 std::string key_cycle(int n, bool lost, unsigned seed);
 std::string chain_to_a_tag(int n, bool lost, unsigned seed);
+std::string chain_jumps(int n, bool lost, unsigned seed);
 std::string cycle_under_a_name(int n, bool lost, unsigned seed);
 std::string cycle_under_two_names(int n, bool lost, unsigned seed);
 std::string hub_chain(int n, bool lost, unsigned seed);
