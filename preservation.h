@@ -7,16 +7,20 @@
 //  1. The rules (rules.h) are applied to Z itself: dependencies inside one
 //     schema, what closures of schemas' parts reached in earlier tests, and
 //     dependencies found preserved. On realistic inputs they decide most
-//     tests. Each name that joins Z brings its class (classes.h) with it:
-//     the names that derive each other through one-name dependencies,
-//     linked schema by schema. A verdict whose right side lies in the
-//     classes of its left side needs no more; nor, without a trace, one
-//     whose right side lies in a class under a name of its left side
-//     (contexts.h), such as a cycle c,x1->x2, c,x2->x3, ... whose every
-//     schema holds c; nor one whose every other name of the right side a
-//     schema holds with a name of the class of each name of the left side:
-//     that schema's closure reaches the left side, and the dependency
-//     itself gives the name, as in a cycle that goes round wide schemas.
+//     tests. A dependency found preserved that gives no name of the right
+//     side waits until the other rules have nothing more to add: such a
+//     rule jumps ahead, and each jump beyond the right side would start a
+//     walk of its own. Each name that joins Z brings its class
+//     (classes.h) with it: the names that derive each other through
+//     one-name dependencies, linked schema by schema. A verdict whose
+//     right side lies in the classes of its left side needs no more; nor,
+//     without a trace, one whose right side lies in a class under a name
+//     of its left side (contexts.h), such as a cycle c,x1->x2, c,x2->x3,
+//     ... whose every schema holds c; nor one whose every other name of
+//     the right side a schema holds with a name of the class of each name
+//     of the left side: that schema's closure reaches the left side, and
+//     the dependency itself gives the name, as in a cycle that goes round
+//     wide schemas.
 //     A traced test whose left side lies in the last lost derived set,
 //     and whose names and their classes hold the left side that set came
 //     from, derives that same set: it is lost with it, and

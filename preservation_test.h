@@ -139,6 +139,7 @@ class preservation_test {
   bool derives_by_classes(std::span<const number> left,
                           std::span<const number> origin);
   bool apply_rules();
+  bool apply_rules_to_z();
   // True once closures have begun and an aimed schema waits to be served.
   bool aimed_waiting() const {
     return bounded_ &&
@@ -146,7 +147,11 @@ class preservation_test {
   }
   bool closed_under_dependencies();
   void index_uncovered();
+  // Fires rule, or defers it when it is a verified rule that gives no name
+  // of the right side; false once the right side is derived.
   bool fire(number rule);
+  bool fire_now(number rule, number schema);
+  bool fire_verified(number rule);
   bool grow_for_the_right_side();
   bool grow_from_the_bound();
   bool grow_to_the_end();
@@ -269,6 +274,9 @@ class preservation_test {
   std::vector<std::pair<number, number>> aimed_grows_;  // of aimed schemas
   size_t grow_head_ = 0;
   std::vector<number> to_fire_;  // whole rules that answered, to be fired
+  // Verified rules whose key joined Z but that give no name of the right
+  // side: fired once the other rules have nothing more to add.
+  std::vector<number> deferred_;
   std::vector<number> part_, gained_, used_, key_, stack_, scratch_;
   // The nodes that close() finishes first: its own, as what a run derives
   // may learn rules, which use scratch_.
