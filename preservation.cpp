@@ -68,11 +68,6 @@ bool explain(
   return explain(model, order, report, work, listed);
 }
 
-bool listed_step(const listing& listed, size_t i, size_t count) {
-  return count <= listed.steps || i < listed.steps / 2 ||
-         i >= count - listed.steps / 2;
-}
-
 bool explain(
     const numbered_input& model, const std::vector<size_t>& order,
     const std::function<void(size_t, const dependency_report&)>& report,
@@ -86,6 +81,9 @@ bool explain(
   bool preserving = true;
   std::vector<std::pair<number, int>> stack;
   std::vector<number> asked;
+  // One report for all: a derivation of thousands of steps would otherwise
+  // take fresh memory, page by page, for every dependency.
+  dependency_report r;
   using outcome = dependency_report::outcome;
   for (size_t i = 0; i < model.dependency_count(); ++i) {
     const number d = static_cast<number>(order.empty() ? i : order[i]);
@@ -101,7 +99,7 @@ bool explain(
       trace.clear();
       how = test.test(d, &trace);
     }
-    dependency_report r;
+    r.clear();
     switch (how) {
       case preservation_test::result::within_left_side:
         r.how = outcome::within_left_side;

@@ -138,6 +138,17 @@ struct dependency_report {
   std::span<const std::string_view> added(const step& s) const {
     return {added_names.data() + s.first_added, s.added_count};
   }
+
+  // Empties the report for the next dependency; its lists keep their room.
+  void clear() {
+    how = outcome::within_left_side;
+    place = 0;
+    steps.clear();
+    added_names.clear();
+    derived.clear();
+    missing.clear();
+    derived_numbers.clear();
+  }
 };
 
 // How much of a long report explain() lists: the first names of a lost
@@ -149,7 +160,10 @@ struct listing {
 };
 
 // True when step i of a derivation of count steps is listed.
-bool listed_step(const listing& listed, size_t i, size_t count);
+inline bool listed_step(const listing& listed, size_t i, size_t count) {
+  return count <= listed.steps || i < listed.steps / 2 ||
+         i >= count - listed.steps / 2;
+}
 
 // True when the decomposition of model preserves every dependency.
 bool preserves(const numbered_input& model);
