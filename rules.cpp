@@ -160,21 +160,12 @@ void rule_base::verify(std::span<const number> left,
   add(kind::verified, kNone, key, right, false);
 }
 
-std::span<const number> rule_base::key(number r) const {
-  return {values_.data() + rules_[r].at, rules_[r].key_size};
-}
-
 bool rule_base::covers(number r, number attribute) const {
   const rule& x = rules_[r];
   const auto begin = values_.begin() + static_cast<std::ptrdiff_t>(
                                            x.at + x.key_size + x.names_size);
   return std::binary_search(begin, begin + x.key_size + x.names_size,
                             attribute);
-}
-
-std::span<const number> rule_base::names(number r) const {
-  return {values_.data() + rules_[r].at + rules_[r].key_size,
-          rules_[r].names_size};
 }
 
 // Adds a rule, its key kept rarest name first.

@@ -79,8 +79,13 @@ class rule_base {
   void verify(std::span<const number> left, std::span<const number> right);
 
   // The rule's key, rarest name first, and its names.
-  std::span<const number> key(number rule) const;
-  std::span<const number> names(number rule) const;
+  std::span<const number> key(number rule) const {
+    return {values_.data() + rules_[rule].at, rules_[rule].key_size};
+  }
+  std::span<const number> names(number rule) const {
+    return {values_.data() + rules_[rule].at + rules_[rule].key_size,
+            rules_[rule].names_size};
+  }
   kind kind_of(number rule) const { return rules_[rule].how; }
   // The schema that a schema or learned rule derives within; kNone for a
   // verified rule.
