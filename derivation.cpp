@@ -18,11 +18,7 @@ void preservation_test::needed_steps(number dependency, byte_order& names,
   needed_.clear();
   for (number attribute : graph_.right(dependency))
     if (!in_left_.marked(attribute)) needed_.mark(attribute);
-  joined_.clear();
-  for (number k = 0; k < trace.size(); ++k) {
-    joined_.mark(trace[k].attribute);
-    joined_at_[trace[k].attribute] = k;
-  }
+  joined_indexed_ = false;  // where each name joined: asked only by closures
   kept_.clear();  // by place in the trace
   for (number k = static_cast<number>(trace.size()); k-- > 0;) {
     const joined& step = trace[k];
@@ -77,6 +73,15 @@ void preservation_test::need(number attribute) {
 // the dependency that reached each name in n, until such names. When n has
 // been collected, the whole part is needed, which is more than enough.
 void preservation_test::trace_back(number n, number cause, number s, number k) {
+  if (!joined_indexed_) {
+    const std::vector<joined>& trace = *trace_;
+    joined_.clear();
+    for (number i = 0; i < trace.size(); ++i) {
+      joined_.mark(trace[i].attribute);
+      joined_at_[trace[i].attribute] = i;
+    }
+    joined_indexed_ = true;
+  }
   const auto in_part = [&](number attribute) {
     return in_left_.marked(attribute) ||
            (joined_.marked(attribute) && joined_at_[attribute] < k);

@@ -295,6 +295,7 @@ class preservation_test {
   // For needed_steps().
   marks in_left_, needed_, joined_, kept_;
   std::vector<number> joined_at_;
+  bool joined_indexed_ = false;  // joined_ and joined_at_ are this trace's
 
   // Per dependency: untested, waiting for a test that asked for it, tested.
   static constexpr uint8_t kUntested = 0, kWaiting = 1, kDecided = 2;
