@@ -226,15 +226,15 @@ std::string chain_to_a_tag(int n, bool lost, unsigned seed) {
   return in.text(seed);
 }
 
+namespace {
+
 // A chain of pair schemas {x_i, x_i+1}, with names of one to three bytes,
 // whose dependencies x_i -> x_i+1,x_i+h each also give a name h links
-// further, h a sixth of the chain: a test walks h links, and a dependency
-// found preserved jumps h links ahead from any name that reaches its left
-// side, so that rules applied in the order they fire walk every stretch
-// that such jumps reach. The lost input misses the schema of one link in
+// further, or the last: a test walks h links, and every step of the walk is
+// a step of its derivation. The lost input misses the schema of one link in
 // the middle.
-std::string chain_jumps(int n, bool lost, unsigned seed) {
-  const int last = std::max(12, n), jump = last / 6;
+std::string chain_of_pairs(int n, bool lost, unsigned seed, int parts) {
+  const int last = std::max(12, n), jump = last / parts;
   input in;
   for (int i = 0; i < last; ++i)
     if (!lost || i != last / 2)
@@ -243,6 +243,21 @@ std::string chain_jumps(int n, bool lost, unsigned seed) {
     in.dependency(short_name(i), short_name(i + 1) + "," +
                                      short_name(std::min(last, i + jump)));
   return in.text(seed);
+}
+
+}  // namespace
+
+// h a sixth of the chain: a dependency found preserved jumps h links ahead
+// from any name that reaches its left side, so that rules applied in the
+// order they fire walk every stretch that such jumps reach.
+std::string chain_jumps(int n, bool lost, unsigned seed) {
+  return chain_of_pairs(n, lost, seed, 6);
+}
+
+// Every dependency also gives the last name: an explanation derives the
+// rest of the chain for each, and shows each link as a step.
+std::string chain_to_its_end(int n, bool lost, unsigned seed) {
+  return chain_of_pairs(n, lost, seed, 1);
 }
 
 namespace {

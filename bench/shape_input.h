@@ -126,6 +126,7 @@ std::string lost_around_a_cycle(int n, bool lost, unsigned seed);
 std::string key_cycle(int n, bool lost, unsigned seed);
 std::string chain_to_a_tag(int n, bool lost, unsigned seed);
 std::string chain_jumps(int n, bool lost, unsigned seed);
+std::string chain_to_its_end(int n, bool lost, unsigned seed);
 std::string cycle_under_a_name(int n, bool lost, unsigned seed);
 std::string cycle_under_two_names(int n, bool lost, unsigned seed);
 std::string hub_chain(int n, bool lost, unsigned seed);

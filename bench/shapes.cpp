@@ -593,6 +593,8 @@ const std::vector<hostile_shape>& hostile_shapes() {
        chain_to_a_tag, 100'000},
       {"chain jumps", "a chain of pairs whose every step also jumps ahead",
        chain_jumps, 100'000},
+      {"chain to its end", "a chain of pairs whose every step asks its end",
+       chain_to_its_end, 100'000},
       {"hub chain", "pads that hold the start of one long chain", hub_chain,
        100'000},
       {"wide reach", "a bound that holds a pool that every schema holds",
