@@ -125,6 +125,38 @@ TEST(Explanation, MarksDerivationsAsTracedInTextAndJson) {
             traced);
 }
 
+// One report serves every dependency in turn, so a long derivation or a
+// large lost set must not show up in the next one's report: each holds
+// only the lists of its own outcome. Every hostile shape mixes outcomes
+// in shuffled order, kept and lost.
+TEST(Explanation, EachReportHoldsOnlyTheListsOfItsOutcome) {
+  using outcome = dependency_report::outcome;
+  size_t derived = 0, lost_count = 0;
+  for (const hostile_shape& shape : hostile_shapes())
+    for (const bool lost : {false, true}) {
+      SCOPED_TRACE(std::string(shape.name) + (lost ? ", lost" : ""));
+      const input in = read_input_text(make_shape(shape, 4'000, lost, 3), "in");
+      explain(in.model, {}, [&](size_t, const dependency_report& r) {
+        const bool shows_steps = r.how == outcome::derived;
+        const bool shows_sets = r.how == outcome::lost;
+        derived += shows_steps;
+        lost_count += shows_sets;
+        EXPECT_EQ(r.steps.empty(), !shows_steps);
+        EXPECT_EQ(r.added_names.empty(), !shows_steps);
+        EXPECT_EQ(r.derived.empty(), !shows_sets);
+        EXPECT_EQ(r.derived_numbers.empty(), !shows_sets);
+        if (!shows_sets) {
+          EXPECT_TRUE(r.missing.empty());
+        }
+        if (r.how != outcome::inside_one_schema) {
+          EXPECT_EQ(r.place, 0u);
+        }
+      });
+    }
+  EXPECT_GT(derived, 100u);
+  EXPECT_GT(lost_count, 100u);
+}
+
 // The explanations of the first lines may spend the work that all share;
 // each lost dependency still has work of its own, enough to shrink a schema
 // of a few names. A schema whose search could not end says so.
